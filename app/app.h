@@ -1,0 +1,53 @@
+// The Windows program's two screens and the small services they share.
+#pragma once
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+namespace velmora::app {
+
+// What the start screen hands to the main window: the module whose resources
+// both screens load, and the start screen's window rectangle at the moment the
+// user went on, whose top-left corner the main window takes.
+struct Session {
+    HINSTANCE instance = nullptr;
+    RECT startScreenRect{};
+};
+
+// Runs the start screen as a modal dialog; the main window runs nested inside
+// it. Returns when the program is to end.
+INT_PTR runStartScreen(Session& session);
+
+// Runs the main window as a modal dialog at the start screen's position.
+INT_PTR runMainWindow(Session& session);
+
+// A string-table entry of the module.
+std::wstring loadText(HINSTANCE instance, UINT id);
+
+// UTF-8 text (as the conversion run reports it) as UTF-16 for display.
+std::wstring widen(std::string_view utf8);
+
+// The text of a dialog control, whole.
+std::wstring controlText(HWND dialog, int id);
+
+// Sets the window's small icon from icon group 112; the icon is released by
+// releaseSmallIcon when the window is destroyed.
+void setSmallIcon(HWND window, HINSTANCE instance);
+void releaseSmallIcon(HWND window);
+
+// Asks whether to end the program; true when the user answered OK.
+bool confirmExit(HWND owner, HINSTANCE instance);
+
+// Opens the web page whose address is the given string-table entry in the
+// default browser.
+void openWebPage(HINSTANCE instance, UINT addressId);
+
+}  // namespace velmora::app

@@ -1,0 +1,311 @@
+// The main window: the two path fields with their choosers, drag and drop,
+// the proposed destination, the Convert button with its busy state, the
+// overwrite question, the message list and the web links. The conversion
+// itself is the same run that the console front end drives; this dialog only
+// supplies the run's three user-interface operations.
+#include "app/app.h"
+
+#include <commdlg.h>
+#include <shellapi.h>
+
+#include <array>
+#include <filesystem>
+
+#include "app/resources/resource.h"
+#include "conversion/conversion.h"
+
+namespace velmora::app {
+namespace {
+
+// Path buffers hold 259 characters and the terminator.
+constexpr int pathBufferSize = MAX_PATH;
+
+const std::array<UINT, 3> menuCommands{IDM_EXIT, IDM_HOME_PAGE, IDM_TERMS_OF_USE};
+
+// A chooser's filter from its string-table form, where "|" stands for the
+// NUL separators that cannot be stored in a string resource.
+std::wstring chooserFilter(HINSTANCE instance, UINT id) {
+    std::wstring filter = loadText(instance, id);
+    for (wchar_t& c : filter) {
+        if (c == L'|') {
+            c = L'\0';
+        }
+    }
+    filter.push_back(L'\0');
+    return filter;
+}
+
+INT_PTR CALLBACK overwriteQuestionProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG: {
+        auto instance = reinterpret_cast<HINSTANCE>(lParam);
+        SetDlgItemTextW(dialog, IDC_QUESTION_TEXT, loadText(instance, IDS_OVERWRITE_QUESTION).c_str());
+        SetDlgItemTextW(dialog, IDC_OVERWRITE, loadText(instance, IDS_OVERWRITE).c_str());
+        SetDlgItemTextW(dialog, IDC_APPEND, loadText(instance, IDS_APPEND).c_str());
+        // The keyboard starts on the default button, Cancel, so that Enter
+        // never overwrites or appends by accident.
+        SetFocus(GetDlgItem(dialog, IDCANCEL));
+        return FALSE;
+    }
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDC_OVERWRITE:
+        case IDC_APPEND:
+        case IDCANCEL:
+            EndDialog(dialog, LOWORD(wParam));
+            return TRUE;
+        default:
+            return FALSE;
+        }
+    default:
+        return FALSE;
+    }
+}
+
+class MainWindow final : public UserInterface {
+public:
+    explicit MainWindow(Session& session) : session_(session) {}
+
+    INT_PTR run() {
+        return DialogBoxParamW(session_.instance, MAKEINTRESOURCEW(IDD_MAIN_WINDOW), nullptr, procedure,
+                               reinterpret_cast<LPARAM>(this));
+    }
+
+    // UserInterface: the three operations the conversion run reports through.
+    void showError(std::string_view text) override {
+        MessageBoxW(window_, widen(text).c_str(), nullptr, MB_OK);
+    }
+
+    void appendMessage(std::string_view text) override {
+        HWND list = GetDlgItem(window_, IDC_MESSAGES);
+        SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(widen(text).c_str()));
+        const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
+        SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(count - 1), 0);
+    }
+
+    OverwriteChoice askOverwriteOrAppend() override {
+        const INT_PTR answer =
+            DialogBoxParamW(session_.instance, MAKEINTRESOURCEW(IDD_OVERWRITE_QUESTION), window_,
+                            overwriteQuestionProcedure, reinterpret_cast<LPARAM>(session_.instance));
+        switch (answer) {
+        case IDC_OVERWRITE:
+            return OverwriteChoice::overwrite;
+        case IDC_APPEND:
+            return OverwriteChoice::append;
+        default:
+            return OverwriteChoice::cancel;
+        }
+    }
+
+private:
+    static INT_PTR CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == WM_INITDIALOG) {
+            SetWindowLongPtrW(window, DWLP_USER, lParam);
+            auto* self = reinterpret_cast<MainWindow*>(lParam);
+            self->window_ = window;
+            return self->onInitDialog();
+        }
+        auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(window, DWLP_USER));
+        if (self == nullptr) {
+            return FALSE;
+        }
+        // No exception may unwind into the system's dialog code.
+        try {
+            switch (message) {
+            case WM_COMMAND:
+                return self->onCommand(LOWORD(wParam));
+            case WM_DROPFILES:
+                self->onDropFiles(reinterpret_cast<HDROP>(wParam));
+                return TRUE;
+            case WM_DESTROY:
+                releaseSmallIcon(window);
+                return FALSE;
+            default:
+                return FALSE;
+            }
+        } catch (...) {
+            return TRUE;
+        }
+    }
+
+    INT_PTR onInitDialog() {
+        SetWindowPos(window_, nullptr, session_.startScreenRect.left, session_.startScreenRect.top, 0, 0,
+                     SWP_NOSIZE);
+        setSmallIcon(window_, session_.instance);
+        SetDlgItemTextW(window_, IDC_INSTRUCTIONS, loadText(session_.instance, IDS_INSTRUCTIONS).c_str());
+        DragAcceptFiles(window_, TRUE);
+        return TRUE;
+    }
+
+    INT_PTR onCommand(int command) {
+        switch (command) {
+        case IDCANCEL:  // the close box or Esc
+        case IDM_EXIT:
+        case IDC_EXIT:
+            if (confirmExit(window_, session_.instance)) {
+                EndDialog(window_, command);
+            }
+            return TRUE;
+        case IDM_HOME_PAGE:
+            openWebPage(session_.instance, IDS_HOME_PAGE_ADDRESS);
+            return TRUE;
+        case IDM_TERMS_OF_USE:
+            openWebPage(session_.instance, IDS_TERMS_OF_USE_ADDRESS);
+            return TRUE;
+        case IDC_WINDOWS_LIVE:
+            openWebPage(session_.instance, IDS_SIGN_IN_ADDRESS);
+            return TRUE;
+        case IDC_CHOOSE_SOURCE:
+            chooseSource();
+            return TRUE;
+        case IDC_CHOOSE_DESTINATION:
+            chooseDestination();
+            return TRUE;
+        case IDC_CONVERT:
+            convert();
+            return TRUE;
+        default:
+            return FALSE;
+        }
+    }
+
+    void chooseSource() {
+        const std::wstring filter = chooserFilter(session_.instance, IDS_OPEN_FILTER);
+        const std::wstring title = loadText(session_.instance, IDS_OPEN_TITLE);
+        const std::wstring extension = loadText(session_.instance, IDS_OPEN_EXTENSION);
+        std::array<wchar_t, pathBufferSize> file{};
+        std::array<wchar_t, pathBufferSize> fileTitle{};
+        OPENFILENAMEW chooser{};
+        chooser.lStructSize = sizeof(chooser);
+        chooser.hwndOwner = window_;
+        chooser.hInstance = session_.instance;
+        chooser.lpstrFilter = filter.c_str();
+        chooser.lpstrFile = file.data();
+        chooser.nMaxFile = pathBufferSize;
+        chooser.lpstrFileTitle = fileTitle.data();
+        chooser.nMaxFileTitle = pathBufferSize;
+        chooser.lpstrTitle = title.c_str();
+        chooser.lpstrDefExt = extension.c_str();
+        chooser.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
+        if (GetOpenFileNameW(&chooser)) {
+            setSourceAndProposal(file.data());
+        }
+    }
+
+    void chooseDestination() {
+        const std::wstring filter = chooserFilter(session_.instance, IDS_SAVE_FILTER);
+        const std::wstring title = loadText(session_.instance, IDS_SAVE_TITLE);
+        const std::wstring extension = loadText(session_.instance, IDS_SAVE_EXTENSION);
+        std::array<wchar_t, pathBufferSize> file{};
+        std::array<wchar_t, pathBufferSize> fileTitle{};
+        OPENFILENAMEW chooser{};
+        chooser.lStructSize = sizeof(chooser);
+        chooser.hwndOwner = window_;
+        chooser.hInstance = session_.instance;
+        chooser.lpstrFilter = filter.c_str();
+        chooser.lpstrFile = file.data();
+        chooser.nMaxFile = pathBufferSize;
+        chooser.lpstrFileTitle = fileTitle.data();
+        chooser.nMaxFileTitle = pathBufferSize;
+        chooser.lpstrTitle = title.c_str();
+        chooser.lpstrDefExt = extension.c_str();
+        // No overwrite prompt here: the conversion run asks whether to
+        // overwrite or append.
+        chooser.Flags = OFN_HIDEREADONLY;
+        if (GetSaveFileNameW(&chooser)) {
+            SetDlgItemTextW(window_, IDC_DESTINATION_PATH, file.data());
+        }
+    }
+
+    void onDropFiles(HDROP drop) {
+        // Only the first dropped file counts; its extension is checked by the
+        // run. The path is taken whole, however long, and a proposal that
+        // ends up too long is refused by the run with its own message.
+        const UINT length = DragQueryFileW(drop, 0, nullptr, 0);
+        if (length > 0) {
+            std::wstring path(length + 1, L'\0');
+            const UINT copied = DragQueryFileW(drop, 0, path.data(), length + 1);
+            path.resize(copied);
+            setSourceAndProposal(path);
+        }
+        DragFinish(drop);
+    }
+
+    void setSourceAndProposal(const std::wstring& source) {
+        SetDlgItemTextW(window_, IDC_SOURCE_PATH, source.c_str());
+        SetDlgItemTextW(window_, IDC_DESTINATION_PATH, proposeDestination(source).c_str());
+    }
+
+    void convert() {
+        std::array<wchar_t, pathBufferSize> source{};
+        std::array<wchar_t, pathBufferSize> destination{};
+        GetDlgItemTextW(window_, IDC_SOURCE_PATH, source.data(), pathBufferSize);
+        GetDlgItemTextW(window_, IDC_DESTINATION_PATH, destination.data(), pathBufferSize);
+
+        setBusy(true);
+        try {
+            runConversion(std::filesystem::path(destination.data()), std::filesystem::path(source.data()),
+                          *this);
+        } catch (...) {
+            // The run reports its own failures; whatever else went wrong must
+            // not leave the window disabled.
+        }
+        drainQueuedMessages();
+        setBusy(false);
+    }
+
+    // Input that arrived while the run blocked the window is processed now,
+    // while every control is still disabled, so that a click on Convert made
+    // during a run does not start another one.
+    void drainQueuedMessages() {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                PostQuitMessage(static_cast<int>(message.wParam));
+                break;
+            }
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+
+    void setBusy(bool busy) {
+        if (busy) {
+            focusBeforeRun_ = GetFocus();
+        }
+        EnumChildWindows(
+            window_,
+            [](HWND child, LPARAM enable) -> BOOL {
+                EnableWindow(child, static_cast<BOOL>(enable));
+                return TRUE;
+            },
+            busy ? FALSE : TRUE);
+        HMENU menu = GetMenu(window_);
+        for (UINT command : menuCommands) {
+            EnableMenuItem(menu, command, MF_BYCOMMAND | (busy ? MF_GRAYED : MF_ENABLED));
+        }
+        DrawMenuBar(window_);
+        UpdateWindow(window_);
+        if (!busy) {
+            // Disabling the focused control took the keyboard focus away; give
+            // it back so that the keyboard works again after the run.
+            if (focusBeforeRun_ != nullptr && IsChild(window_, focusBeforeRun_)) {
+                SetFocus(focusBeforeRun_);
+            }
+            focusBeforeRun_ = nullptr;
+        }
+    }
+
+    Session& session_;
+    HWND window_ = nullptr;
+    HWND focusBeforeRun_ = nullptr;
+};
+
+}  // namespace
+
+INT_PTR runMainWindow(Session& session) {
+    MainWindow window(session);
+    return window.run();
+}
+
+}  // namespace velmora::app

@@ -1,0 +1,132 @@
+// velmora-convert: the console front end. It runs the same conversion as the
+// window, printing the message-list lines to standard output and the error
+// boxes to standard error.
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+#include "conversion/conversion.h"
+#include "platform/platform.h"
+
+namespace {
+
+using velmora::OverwriteChoice;
+using velmora::platform::Stream;
+
+constexpr std::string_view kUsage =
+    "使い方: velmora-convert 変換元.vcf 変換先.csv [--overwrite | --append]\n"
+    "\n"
+    "携帯電話のアドレス帳（vCardファイル）を、アドレス帳に取り込めるCSVファイルに変換します。\n"
+    "変換先ファイルが既にあるときは、--overwrite で上書き保存、--append で追加保存します。\n"
+    "どちらも指定しないときは端末で確認します。\n"
+    "\n"
+    "Usage: velmora-convert SOURCE.vcf DEST.csv [--overwrite | --append]\n"
+    "\n"
+    "Converts a phone's address book (vCard file) into a contact CSV file for import.\n"
+    "When DEST.csv exists, --overwrite replaces it and --append adds the contacts at its end;\n"
+    "without either, the question is asked on the terminal.\n"
+    "Exit status: 0 when the conversion ended normally, 1 when it failed, 2 for a wrong command line.\n";
+
+constexpr std::string_view kQuestion =
+    "変換先ファイルが既に存在します。\n上書きで保存するか、追加で保存するかを選択して下さい。\n"
+    "[o] 上書き保存  [a] 追加保存  [c] キャンセル > ";
+constexpr std::string_view kNoTerminal =
+    "変換先ファイルが既に存在します。--overwrite（上書き保存）か --append（追加保存）を指定して下さい。\n"
+    "The destination exists: add --overwrite or --append.\n";
+
+// A "\r\n" inside a message is a line break on the console.
+std::string asLines(std::string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        out += text[i];
+    }
+    out += '\n';
+    return out;
+}
+
+class ConsoleUserInterface : public velmora::UserInterface {
+public:
+    explicit ConsoleUserInterface(std::optional<OverwriteChoice> choice) : choice_(choice) {}
+
+    void showError(std::string_view text) override { velmora::platform::writeText(Stream::error, asLines(text)); }
+    void appendMessage(std::string_view text) override {
+        velmora::platform::writeText(Stream::output, asLines(text));
+    }
+    OverwriteChoice askOverwriteOrAppend() override {
+        if (choice_) return *choice_;
+        if (!velmora::platform::isInputTerminal()) {
+            velmora::platform::writeText(Stream::error, kNoTerminal);
+            return OverwriteChoice::cancel;
+        }
+        for (;;) {
+            velmora::platform::writeText(Stream::error, kQuestion);
+            const auto answer = velmora::platform::readLine();
+            if (!answer || *answer == "c" || *answer == "C") return OverwriteChoice::cancel;
+            if (*answer == "o" || *answer == "O") return OverwriteChoice::overwrite;
+            if (*answer == "a" || *answer == "A") return OverwriteChoice::append;
+        }
+    }
+
+private:
+    std::optional<OverwriteChoice> choice_;
+};
+
+bool is(const std::filesystem::path& argument, std::string_view option) {
+    const auto& text = argument.native();
+    if (text.size() != option.size()) return false;
+    for (std::size_t i = 0; i < option.size(); ++i)
+        if (text[i] != static_cast<std::filesystem::path::value_type>(option[i])) return false;
+    return true;
+}
+
+int usageError() {
+    velmora::platform::writeText(Stream::error, kUsage);
+    return 2;
+}
+
+int run(const std::vector<std::filesystem::path>& arguments) {
+    std::vector<std::filesystem::path> paths;
+    std::optional<OverwriteChoice> choice;
+    for (const auto& argument : arguments) {
+        if (is(argument, "--help") || is(argument, "-h")) {
+            velmora::platform::writeText(Stream::output, kUsage);
+            return 0;
+        }
+        if (is(argument, "--overwrite") || is(argument, "--append")) {
+            if (choice) return usageError();
+            choice = is(argument, "--append") ? OverwriteChoice::append : OverwriteChoice::overwrite;
+        } else if (!argument.native().empty() && argument.native()[0] == '-' && argument.native().size() > 1) {
+            return usageError();
+        } else {
+            paths.push_back(argument);
+        }
+    }
+    if (paths.size() != 2) return usageError();
+
+    // Relative names are taken from the current folder, so that "a.csv" names
+    // a file here rather than a folder called a.csv.
+    for (auto& path : paths) {
+        if (path.empty()) continue;
+        std::error_code error;
+        auto absolute = std::filesystem::absolute(path, error);
+        if (!error) path = std::move(absolute);
+    }
+    ConsoleUserInterface ui(choice);
+    return velmora::runConversion(paths[1], paths[0], ui) == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+#ifdef _WIN32
+int wmain(int argc, wchar_t** argv) {
+    return run(std::vector<std::filesystem::path>(argv + 1, argv + argc));
+}
+#else
+int main(int argc, char** argv) {
+    return run(std::vector<std::filesystem::path>(argv + 1, argv + argc));
+}
+#endif

@@ -1,0 +1,152 @@
+#include "conversion/conversion.h"
+
+#include <cstdio>
+
+#include "conversion/messages.h"
+#include "csv/csv_writer.h"
+#include "platform/platform.h"
+#include "vcard/contact.h"
+#include "vcard/loader.h"
+
+namespace velmora {
+namespace {
+
+using PathString = std::filesystem::path::string_type;
+using PathChar = std::filesystem::path::value_type;
+constexpr PathChar kSeparator = std::filesystem::path::preferred_separator;
+
+// Longest path, in UTF-16 code units, that a run accepts.
+constexpr std::size_t kMaxPathLength = 256;
+
+bool equalsIgnoreAsciiCase(const PathString& text, std::string_view expected) {
+    if (text.size() != expected.size()) return false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        PathChar c = text[i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<PathChar>(c + ('a' - 'A'));
+        if (c != static_cast<PathChar>(expected[i])) return false;
+    }
+    return true;
+}
+
+class DestinationSink : public ByteSink {
+public:
+    explicit DestinationSink(platform::DestinationFile& file) : file_(file) {}
+    std::size_t write(const char* data, std::size_t size) override { return file_.write(data, size); }
+
+private:
+    platform::DestinationFile& file_;
+};
+
+void reportFailures(UserInterface& ui, int failures) {
+    for (int i = 0; i < failures; ++i) ui.appendMessage(messages::rowFailed);
+}
+
+}  // namespace
+
+PathString extensionOf(const std::filesystem::path& path) {
+    const PathString& text = path.native();
+    const std::size_t dot = text.rfind(PathChar('.'));
+    return dot == PathString::npos ? PathString() : text.substr(dot);
+}
+
+bool folderExists(const std::filesystem::path& path) {
+    PathString pattern = path.native();
+    if (pattern.empty() || pattern.back() != kSeparator) pattern += kSeparator;
+    pattern += PathChar('*');
+    pattern += PathChar('.');
+    pattern += PathChar('*');
+    return platform::findFirstFile(pattern);
+}
+
+PathString directoryOf(const std::filesystem::path& path) {
+    const PathString& text = path.native();
+    const std::size_t separator = text.rfind(kSeparator);
+    if (separator == PathString::npos || folderExists(path)) return text;
+    return text.substr(0, separator);
+}
+
+PathString proposeDestination(PathString source) {
+    const std::size_t dot = source.rfind(PathChar('.'));
+    if (dot != PathString::npos) source.erase(dot);
+    for (const char c : std::string_view(".csv")) source += static_cast<PathChar>(c);
+    return source;
+}
+
+bool validatePaths(const std::filesystem::path& destination, const std::filesystem::path& source,
+                   UserInterface& ui) {
+    const auto fail = [&](std::string_view message) {
+        ui.showError(message);
+        return false;
+    };
+    if (source.empty()) return fail(messages::sourceEmpty);
+    if (destination.empty()) return fail(messages::destinationEmpty);
+    if (platform::utf16Length(source) > kMaxPathLength) return fail(messages::sourceTooLong);
+    if (platform::utf16Length(destination) > kMaxPathLength) return fail(messages::destinationTooLong);
+    if (!equalsIgnoreAsciiCase(extensionOf(source), ".vcf")) return fail(messages::sourceNotVcard);
+    if (!equalsIgnoreAsciiCase(extensionOf(destination), ".csv")) return fail(messages::destinationNotCsv);
+    if (!platform::fileExists(source)) return fail(messages::sourceMissing);
+    if (!folderExists(directoryOf(destination))) return fail(messages::destinationFolderMissing);
+    return true;
+}
+
+int runConversion(const std::filesystem::path& destination, const std::filesystem::path& source,
+                  UserInterface& ui) {
+    platform::WriteMode mode = platform::WriteMode::createAlways;
+    if (!validatePaths(destination, source, ui)) return -1;
+
+    if (platform::fileExists(destination)) {
+        switch (ui.askOverwriteOrAppend()) {
+        case OverwriteChoice::overwrite: break;
+        case OverwriteChoice::append: mode = platform::WriteMode::openAlways; break;
+        case OverwriteChoice::cancel: return 0;
+        }
+    }
+    ui.appendMessage(messages::converting);
+
+    ContactList list;
+    const int loaded = loadSourceFile(source, list);
+    if (loaded != Success) {
+        ui.showError(loaded == UnsupportedEncoding ? messages::encodingUnsupported : messages::sourceUnreadable);
+        ui.appendMessage(messages::failed);
+        return -1;
+    }
+
+    platform::DestinationFile file;
+    if (!file.open(destination, mode) || !file.seekToEnd()) {
+        file.close();
+        freeContactList(list);
+        ui.showError(messages::destinationUnwritable);
+        ui.appendMessage(messages::failed);
+        return -1;
+    }
+    DestinationSink sink(file);
+    if (mode != platform::WriteMode::openAlways && writeCsvHeader(sink) != Success) {
+        file.close();
+        freeContactList(list);
+        ui.appendMessage(messages::headerFailed);
+        return -1;
+    }
+
+    int inputCount = 0;
+    int outputCount = 0;
+    CsvRowWriter writer(sink);
+    for (const ContactRecord& record : list.records) {
+        if (record.complete) ++inputCount;
+        reportFailures(ui, writer.writeContactRow(list, record, outputCount));
+    }
+    reportFailures(ui, writer.finish(outputCount));
+
+    if (list.empty() || outputCount == 0) {
+        ui.appendMessage(messages::nothingToOutput);
+    } else {
+        ui.appendMessage(messages::completed);
+        char counts[256];
+        std::snprintf(counts, sizeof counts, messages::countsFormat, inputCount, outputCount);
+        ui.appendMessage(counts);
+    }
+    file.close();
+    freeContactList(list);
+    return 0;
+}
+
+}  // namespace velmora

@@ -1,0 +1,31 @@
+// The texts a conversion run shows, exactly as the user sees them.
+#pragma once
+
+#include <string_view>
+
+namespace velmora::messages {
+
+inline constexpr std::string_view sourceEmpty = "変換元ファイル名が入力（選択）されていません。";
+inline constexpr std::string_view destinationEmpty = "変換先ファイル名が入力（選択）されていません。";
+inline constexpr std::string_view sourceTooLong = "変換元ファイルのフォルダ名およびファイル名が長すぎます。";
+inline constexpr std::string_view destinationTooLong = "変換先ファイルのフォルダ名およびファイル名が長すぎます。";
+inline constexpr std::string_view sourceNotVcard = "変換元ファイルはvCardファイルではありません。";
+inline constexpr std::string_view destinationNotCsv = "変換先ファイルはCSVファイルではありません。";
+inline constexpr std::string_view sourceMissing = "変換元ファイルがありません。";
+inline constexpr std::string_view destinationFolderMissing = "変換先フォルダがありません。";
+
+inline constexpr std::string_view converting = "変換処理中...";
+inline constexpr std::string_view encodingUnsupported = "変換元ファイルの文字コードに対応していません。";
+inline constexpr std::string_view sourceUnreadable =
+    "変換元ファイルが読み込めません。\r\n他で使用中もしくは破損している可能性があります。";
+inline constexpr std::string_view destinationUnwritable =
+    "変換先ファイルへ書き込めません。\r\n他で使用中もしくは書込み禁止の可能性があります。";
+inline constexpr std::string_view failed = "変換処理に失敗しました。";
+inline constexpr std::string_view headerFailed = "ヘッダ情報のCSV出力に失敗しました。";
+inline constexpr std::string_view rowFailed = "vCard情報のCSV出力に失敗しました。";
+inline constexpr std::string_view nothingToOutput = "出力対象データが1件もありませんでした。";
+inline constexpr std::string_view completed = "変換が完了しました。";
+// printf format of the counts line: input count, then output count.
+inline constexpr const char* countsFormat = "入力データ：%d件、　出力データ：%d件";
+
+}  // namespace velmora::messages

@@ -1,0 +1,288 @@
+#include "csv/csv_writer.h"
+
+#include <array>
+#include <new>
+#include <stdexcept>
+
+#include "platform/platform.h"
+
+namespace velmora {
+namespace {
+
+struct Column {
+    std::string_view header;      // Shift_JIS bytes
+    std::optional<Field> field;   // what the contact lines hold there
+};
+
+// The 95 columns in order: header name (Shift_JIS, the Japanese text in the
+// comment) and the field each line holds in that column.
+constexpr std::array<Column, kCsvColumns> columns = {{
+    {"\x8C\xA8\x8F\x91\x82\xAB", std::nullopt},  // 0 肩書き
+    {"\x96\xBC", Field::fullName},  // 1 名
+    {"\x83~\x83h\x83\x8B \x83l\x81[\x83\x80", std::nullopt},  // 2 ミドル ネーム
+    {"\x90\xA9", Field::readingPrefix},  // 3 姓
+    {"\x8Ch\x8F\xCC", std::nullopt},  // 4 敬称
+    {"\x89\xEF\x8E\xD0\x96\xBC", Field::company},  // 5 会社名
+    {"\x95\x94\x8F\x90", Field::department},  // 6 部署
+    {"\x96\xF0\x90" "E", Field::jobTitle},  // 7 役職
+    {"\x94\xD4\x92n (\x89\xEF\x8E\xD0)", std::nullopt},  // 8 番地 (会社)
+    {"\x8FZ\x8F\x8A 2 (\x89\xEF\x8E\xD0)", std::nullopt},  // 9 住所 2 (会社)
+    {"\x8FZ\x8F\x8A 3 (\x89\xEF\x8E\xD0)", std::nullopt},  // 10 住所 3 (会社)
+    {"\x8Es\x92\xAC\x91\xBA (\x89\xEF\x8E\xD0)", std::nullopt},  // 11 市町村 (会社)
+    {"\x93s\x93\xB9\x95{\x8C\xA7 (\x89\xEF\x8E\xD0)", std::nullopt},  // 12 都道府県 (会社)
+    {"\x97X\x95\xD6\x94\xD4\x8D\x86 (\x89\xEF\x8E\xD0)", std::nullopt},  // 13 郵便番号 (会社)
+    {"\x8D\x91 (\x89\xEF\x8E\xD0)/\x92n\x88\xE6", std::nullopt},  // 14 国 (会社)/地域
+    {"\x94\xD4\x92n (\x8E\xA9\x91\xEE)", Field::homeStreet},  // 15 番地 (自宅)
+    {"\x8FZ\x8F\x8A 2 (\x8E\xA9\x91\xEE)", std::nullopt},  // 16 住所 2 (自宅)
+    {"\x8FZ\x8F\x8A 3 (\x8E\xA9\x91\xEE)", std::nullopt},  // 17 住所 3 (自宅)
+    {"\x8Es\x92\xAC\x91\xBA (\x8E\xA9\x91\xEE)", Field::homeCity},  // 18 市町村 (自宅)
+    {"\x93s\x93\xB9\x95{\x8C\xA7 (\x8E\xA9\x91\xEE)", Field::homeState},  // 19 都道府県 (自宅)
+    {"\x97X\x95\xD6\x94\xD4\x8D\x86 (\x8E\xA9\x91\xEE)", Field::homePostalCode},  // 20 郵便番号 (自宅)
+    {"\x8D\x91 (\x8E\xA9\x91\xEE)/\x92n\x88\xE6", Field::homeCountry},  // 21 国 (自宅)/地域
+    {"\x94\xD4\x92n (\x82\xBB\x82\xCC\x91\xBC)", std::nullopt},  // 22 番地 (その他)
+    {"\x8FZ\x8F\x8A 2 (\x82\xBB\x82\xCC\x91\xBC)", std::nullopt},  // 23 住所 2 (その他)
+    {"\x8FZ\x8F\x8A 3 (\x82\xBB\x82\xCC\x91\xBC)", std::nullopt},  // 24 住所 3 (その他)
+    {"\x8Es\x92\xAC\x91\xBA (\x82\xBB\x82\xCC\x91\xBC)", std::nullopt},  // 25 市町村 (その他)
+    {"\x93s\x93\xB9\x95{\x8C\xA7 (\x82\xBB\x82\xCC\x91\xBC)", std::nullopt},  // 26 都道府県 (その他)
+    {"\x97X\x95\xD6\x94\xD4\x8D\x86 (\x82\xBB\x82\xCC\x91\xBC)", std::nullopt},  // 27 郵便番号 (その他)
+    {"\x8D\x91 (\x82\xBB\x82\xCC\x91\xBC)/\x92n\x88\xE6", std::nullopt},  // 28 国 (その他)/地域
+    {"\x94\xE9\x8F\x91\x82\xCC\x93" "d\x98" "b", std::nullopt},  // 29 秘書の電話
+    {"\x89\xEF\x8E\xD0 FAX", Field::businessFax},  // 30 会社 FAX
+    {"\x89\xEF\x8E\xD0\x93" "d\x98" "b", Field::businessPhone},  // 31 会社電話
+    {"\x89\xEF\x8E\xD0\x93" "d\x98" "b 2", Field::businessPhone2},  // 32 会社電話 2
+    {"\x83R\x81[\x83\x8B\x83o\x83" "b\x83N", std::nullopt},  // 33 コールバック
+    {"\x8E\xA9\x93\xAE\x8E\xD4\x93" "d\x98" "b", std::nullopt},  // 34 自動車電話
+    {"\x89\xEF\x8E\xD0\x91\xE3\x95\x5C\x93" "d\x98" "b", Field::companyMainPhone},  // 35 会社代表電話
+    {"\x8E\xA9\x91\xEE FAX", std::nullopt},  // 36 自宅 FAX
+    {"\x8E\xA9\x91\xEE\x93" "d\x98" "b", Field::homePhone},  // 37 自宅電話
+    {"\x8E\xA9\x91\xEE\x93" "d\x98" "b 2", Field::homePhone2},  // 38 自宅電話 2
+    {"ISDN", std::nullopt},  // 39 ISDN
+    {"\x8Cg\x91\xD1\x93" "d\x98" "b", Field::mobilePhone},  // 40 携帯電話
+    {"\x82\xBB\x82\xCC\x91\xBC\x82\xCC FAX", std::nullopt},  // 41 その他の FAX
+    {"\x82\xBB\x82\xCC\x91\xBC\x82\xCC\x93" "d\x98" "b", std::nullopt},  // 42 その他の電話
+    {"\x83|\x83P\x83" "b\x83g\x83x\x83\x8B", Field::pager},  // 43 ポケットベル
+    {"\x92\xCA\x8F\xED\x82\xCC\x93" "d\x98" "b", std::nullopt},  // 44 通常の電話
+    {"\x96\xB3\x90\xFC\x93" "d\x98" "b", std::nullopt},  // 45 無線電話
+    {"TTY/TDD", std::nullopt},  // 46 TTY/TDD
+    {"\x83" "e\x83\x8C\x83" "b\x83N\x83X", std::nullopt},  // 47 テレックス
+    {"ID \x94\xD4\x8D\x86", std::nullopt},  // 48 ID 番号
+    {"Web \x83y\x81[\x83W", Field::webPage},  // 49 Web ページ
+    {"\x83" "A\x83J\x83" "E\x83\x93\x83g", std::nullopt},  // 50 アカウント
+    {"\x83" "C\x83j\x83V\x83\x83\x83\x8B", std::nullopt},  // 51 イニシャル
+    {"\x83" "C\x83\x93\x83^\x81[\x83l\x83" "b\x83g\x8B\xF3\x82\xAB\x8E\x9E\x8A\xD4\x8F\xEE\x95\xF1", std::nullopt},  // 52 インターネット空き時間情報
+    {"\x83L\x81[\x83\x8F\x81[\x83h", std::nullopt},  // 53 キーワード
+    {"\x82\xBB\x82\xCC\x91\xBC\x8FZ\x8F\x8A\x8E\x84\x8F\x91\x94\xA0", std::nullopt},  // 54 その他住所私書箱
+    {"\x83" "f\x83" "B\x83\x8C\x83N\x83g\x83\x8A \x83T\x81[\x83o\x81[", std::nullopt},  // 55 ディレクトリ サーバー
+    {"\x83v\x83\x89\x83" "C\x83x\x81[\x83g", std::nullopt},  // 56 プライベート
+    {"\x83}\x83l\x81[\x83W\x83\x83\x81[", std::nullopt},  // 57 マネージャー
+    {"\x83\x81\x83\x82", Field::notes},  // 58 メモ
+    {"\x83\x86\x81[\x83U\x81[ 1", std::nullopt},  // 59 ユーザー 1
+    {"\x83\x86\x81[\x83U\x81[ 2", std::nullopt},  // 60 ユーザー 2
+    {"\x83\x86\x81[\x83U\x81[ 3", std::nullopt},  // 61 ユーザー 3
+    {"\x83\x86\x81[\x83U\x81[ 4", std::nullopt},  // 62 ユーザー 4
+    {"\x89\xEF\x8E\xD0 ID", std::nullopt},  // 63 会社 ID
+    {"\x89\xEF\x8E\xD0\x8FZ\x8F\x8A\x8E\x84\x8F\x91\x94\xA0", std::nullopt},  // 64 会社住所私書箱
+    {"\x89\xEF\x8E\xD0\x96\xBC\x83t\x83\x8A\x83K\x83i", std::nullopt},  // 65 会社名フリガナ
+    {"\x8BL\x94O\x93\xFA", std::nullopt},  // 66 記念日
+    {"\x8Co\x94\xEF\x8F\xEE\x95\xF1", std::nullopt},  // 67 経費情報
+    {"\x8C\xBE\x8C\xEA", std::nullopt},  // 68 言語
+    {"\x8EQ\x8F\xC6\x8E\x96\x8D\x80", std::nullopt},  // 69 参照事項
+    {"\x8Eq\x8B\x9F", std::nullopt},  // 70 子供
+    {"\x8Ex\x95\xA5\x82\xA2\x8F\xF0\x8C\x8F", std::nullopt},  // 71 支払い条件
+    {"\x8E\x96\x8B\xC6\x8F\x8A", std::nullopt},  // 72 事業所
+    {"\x8E\xA9\x91\xEE\x8FZ\x8F\x8A\x8E\x84\x8F\x91\x94\xA0", std::nullopt},  // 73 自宅住所私書箱
+    {"\x8E\xEF\x96\xA1", std::nullopt},  // 74 趣味
+    {"\x8F\xEA\x8F\x8A", std::nullopt},  // 75 場所
+    {"\x90" "E\x8B\xC6", std::nullopt},  // 76 職業
+    {"\x90\xA9\x83t\x83\x8A\x83K\x83i", Field::lastNameReading},  // 77 姓フリガナ
+    {"\x90\xAB\x95\xCA", std::nullopt},  // 78 性別
+    {"\x92" "a\x90\xB6\x93\xFA", Field::birthday},  // 79 誕生日
+    {"\x93" "d\x8Eq\x83\x81\x81[\x83\x8B \x83" "A\x83h\x83\x8C\x83X", Field::email1},  // 80 電子メール アドレス
+    {"\x93" "d\x8Eq\x83\x81\x81[\x83\x8B\x82\xCC\x8E\xED\x97\xDE", std::nullopt},  // 81 電子メールの種類
+    {"\x93" "d\x8Eq\x83\x81\x81[\x83\x8B\x95\x5C\x8E\xA6\x96\xBC", std::nullopt},  // 82 電子メール表示名
+    {"\x93" "d\x8Eq\x83\x81\x81[\x83\x8B 2 \x83" "A\x83h\x83\x8C\x83X", Field::email2},  // 83 電子メール 2 アドレス
+    {"\x93" "d\x8Eq\x83\x81\x81[\x83\x8B 2 \x82\xCC\x8E\xED\x97\xDE", std::nullopt},  // 84 電子メール 2 の種類
+    {"\x93" "d\x8Eq\x83\x81\x81[\x83\x8B 2 \x95\x5C\x8E\xA6\x96\xBC", std::nullopt},  // 85 電子メール 2 表示名
+    {"\x93" "d\x8Eq\x83\x81\x81[\x83\x8B 3 \x83" "A\x83h\x83\x8C\x83X", Field::email3},  // 86 電子メール 3 アドレス
+    {"\x93" "d\x8Eq\x83\x81\x81[\x83\x8B 3 \x82\xCC\x8E\xED\x97\xDE", std::nullopt},  // 87 電子メール 3 の種類
+    {"\x93" "d\x8Eq\x83\x81\x81[\x83\x8B 3 \x95\x5C\x8E\xA6\x96\xBC", std::nullopt},  // 88 電子メール 3 表示名
+    {"\x94z\x8B\xF4\x8E\xD2", std::nullopt},  // 89 配偶者
+    {"\x94\xE9\x8F\x91\x82\xCC\x8E\x81\x96\xBC", std::nullopt},  // 90 秘書の氏名
+    {"\x94\xE9\x96\xA7\x93x", std::nullopt},  // 91 秘密度
+    {"\x95\xAA\x97\xDE", std::nullopt},  // 92 分類
+    {"\x96\xBC\x91O\x83t\x83\x8A\x83K\x83i", Field::nameReading},  // 93 名前フリガナ
+    {"\x97" "D\x90\xE6\x93x", std::nullopt},  // 94 優先度
+}};
+
+std::string makeHeader() {
+    std::string header;
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        if (i != 0) header += ',';
+        header += columns[i].header;
+    }
+    header += "\r\n";
+    return header;
+}
+
+// Pass over a value as the escaping sees it: double quotes doubled, CR and LF
+// removed, and a single-byte backslash followed by ";" written as ";". A
+// backslash that is the second byte of a double-byte character (表 is 95 5C)
+// escapes nothing, so the character stays whole.
+void appendEscaped(std::string_view value, std::string& row) {
+    const auto& lead = platform::leadByteTable();
+    bool afterLead = false;
+    bool pendingBackslash = false;
+    for (const char ch : value) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c == '\r' || c == '\n') continue;
+        if (pendingBackslash) {
+            pendingBackslash = false;
+            if (c == ';') {
+                row += ';';
+                continue;
+            }
+            row += '\\';
+        }
+        if (afterLead) {
+            afterLead = false;
+        } else if (c == '\\') {
+            pendingBackslash = true;
+            continue;
+        } else {
+            afterLead = lead[c];
+        }
+        row += ch;
+        if (c == '"') row += '"';
+    }
+    if (pendingBackslash) row += '\\';
+}
+
+}  // namespace
+
+std::string_view csvHeader() {
+    static const std::string header = makeHeader();
+    return header;
+}
+
+int writeCsvHeader(ByteSink& sink) {
+    const std::string_view header = csvHeader();
+    return sink.write(header.data(), header.size()) == header.size() ? Success : WriteFailed;
+}
+
+bool isExportable(const ContactRecord& record) {
+    if (!record.complete || record.unsupported) return false;
+    for (const TextRef& field : record.fields)
+        if (field.present()) return true;
+    return false;
+}
+
+long long escapeGrowth(std::string_view value) {
+    const auto& lead = platform::leadByteTable();
+    long long growth = 0;
+    bool afterLead = false;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        const auto c = static_cast<unsigned char>(value[i]);
+        if (c == '"') ++growth;
+        if (c == '\r' || c == '\n') --growth;
+        if (afterLead) {
+            afterLead = false;
+            continue;
+        }
+        if (c == '\\' && i + 1 < value.size() && value[i + 1] == ';') {
+            --growth;
+            ++i;  // counting resumes behind the pair
+            continue;
+        }
+        afterLead = lead[c];
+    }
+    return growth;
+}
+
+std::size_t rowBufferSize(const ContactList& list, const ContactRecord& record) {
+    long long size = 97;  // 94 separating commas, CR, LF and the terminating zero byte
+    for (std::size_t i = 0; i < kFieldCount; ++i) {
+        const auto value = list.text(record, static_cast<Field>(i));
+        if (value) size += 2 + static_cast<long long>(value->size()) + escapeGrowth(*value);
+    }
+    return static_cast<std::size_t>(size);
+}
+
+void appendCsvField(std::optional<std::string_view> value, std::string& row) {
+    if (value) {
+        row += '"';
+        appendEscaped(*value, row);
+        row += '"';
+    }
+    row += ',';
+}
+
+void formatContactRow(const ContactList& list, const ContactRecord& record, std::string& row) {
+    row.clear();
+    row.reserve(rowBufferSize(list, record));
+    for (std::size_t i = 0; i + 1 < columns.size(); ++i) {
+        if (columns[i].field)
+            appendCsvField(list.text(record, *columns[i].field), row);
+        else
+            row += ',';
+    }
+    row += "\r\n";
+}
+
+std::string replaceAll(std::string_view source, std::string_view pattern, std::string_view replacement) {
+    std::string out;
+    out.reserve(source.size());
+    std::size_t from = 0;
+    for (std::size_t at; (at = source.find(pattern, from)) != std::string_view::npos; from = at + pattern.size()) {
+        out.append(source.substr(from, at - from));
+        out.append(replacement);
+    }
+    out.append(source.substr(from));
+    return out;
+}
+
+CsvRowWriter::CsvRowWriter(ByteSink& sink, std::size_t blockSize) : sink_(sink), blockSize_(blockSize) {}
+
+int CsvRowWriter::writeContactRow(const ContactList& list, const ContactRecord& record, int& outputCount) {
+    if (!isExportable(record)) return 0;
+    try {
+        formatContactRow(list, record, row_);
+        block_ += row_;
+        rowEnds_.push_back(block_.size());
+    } catch (const std::bad_alloc&) {
+        return 1;  // this line could not be made; the others go on
+    } catch (const std::length_error&) {
+        return 1;
+    }
+    return block_.size() >= blockSize_ ? flush(outputCount) : 0;
+}
+
+int CsvRowWriter::finish(int& outputCount) { return flush(outputCount); }
+
+int CsvRowWriter::flush(int& outputCount) {
+    int failures = 0;
+    const std::size_t written = block_.empty() ? 0 : sink_.write(block_.data(), block_.size());
+    std::size_t start = 0;
+    bool stopped = false;  // the line in which the block write stopped is behind us
+    for (const std::size_t end : rowEnds_) {
+        if (end <= written) {
+            ++outputCount;
+        } else if (!stopped) {
+            stopped = true;
+            ++failures;
+        } else {
+            // After a failure each line is written by itself, as if no block
+            // had been used, so that every line has its own outcome.
+            const std::size_t length = end - start;
+            if (sink_.write(block_.data() + start, length) == length)
+                ++outputCount;
+            else
+                ++failures;
+        }
+        start = end;
+    }
+    block_.clear();
+    rowEnds_.clear();
+    return failures;
+}
+
+}  // namespace velmora

@@ -1,0 +1,78 @@
+// The contact CSV file: a fixed Shift_JIS header line of 95 column names and
+// one line of 95 columns per exportable contact, every line ended by CR LF.
+// Present fields are always quoted, absent ones empty.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "vcard/contact.h"
+
+namespace velmora {
+
+// Where the CSV bytes go. `write` returns how many of the bytes reached the
+// destination: all of them, or fewer when the write failed.
+class ByteSink {
+public:
+    virtual ~ByteSink() = default;
+    virtual std::size_t write(const char* data, std::size_t size) = 0;
+};
+
+// The header line, CR LF included (1130 bytes).
+std::string_view csvHeader();
+
+// Number of columns in every line.
+inline constexpr std::size_t kCsvColumns = 95;
+
+// 0 when the header was written, -3 when the write failed.
+int writeCsvHeader(ByteSink& sink);
+
+// A contact becomes a line when its END:VCARD was seen, it uses nothing
+// unsupported, and at least one of its text fields is present (empty counts).
+bool isExportable(const ContactRecord& record);
+
+// Bytes needed for the row of `record` and its terminating zero byte.
+std::size_t rowBufferSize(const ContactList& list, const ContactRecord& record);
+
+// How many bytes escaping adds to (or removes from) a present value.
+long long escapeGrowth(std::string_view value);
+
+// Appends one column: "," for an absent value, else the escaped value in
+// double quotes followed by ",".
+void appendCsvField(std::optional<std::string_view> value, std::string& row);
+
+// Replaces `row` with the line of `record`, CR LF included.
+void formatContactRow(const ContactList& list, const ContactRecord& record, std::string& row);
+
+// `source` with every non-overlapping occurrence of `pattern` (searched from
+// the left) replaced.
+std::string replaceAll(std::string_view source, std::string_view pattern, std::string_view replacement);
+
+// Writes contact lines in large blocks while keeping the outcome of every
+// line separate: a line counts as written only when all of its bytes reached
+// the destination, and each line that did not is reported as one failure.
+class CsvRowWriter {
+public:
+    explicit CsvRowWriter(ByteSink& sink, std::size_t blockSize = 1 << 20);
+
+    // Queues the line of an exportable record (others are skipped). Returns
+    // the number of lines found to have failed while doing so.
+    int writeContactRow(const ContactList& list, const ContactRecord& record, int& outputCount);
+
+    // Writes what is queued; returns the number of lines that failed.
+    int finish(int& outputCount);
+
+private:
+    int flush(int& outputCount);
+
+    ByteSink& sink_;
+    std::size_t blockSize_;
+    std::string block_;
+    std::vector<std::size_t> rowEnds_;  // end offset of each queued line
+    std::string row_;
+};
+
+}  // namespace velmora

@@ -1,0 +1,274 @@
+// POSIX implementation of the platform seam. Code page 932 is the ANSI code
+// page here, reached through the C library's iconv.
+#include <dirent.h>
+#include <fcntl.h>
+#include <fnmatch.h>
+#include <iconv.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <new>
+
+#include "platform/platform.h"
+
+namespace velmora::platform {
+namespace {
+
+int fd(std::intptr_t handle) { return static_cast<int>(handle); }
+
+void closeHandle(std::intptr_t& handle) {
+    if (handle >= 0) ::close(fd(handle));
+    handle = -1;
+}
+
+// Opens `path` and takes a non-blocking exclusive lock, so that a file that a
+// cooperating program holds is refused instead of waited for.
+std::intptr_t openLocked(const std::filesystem::path& path, int flags) {
+    const int f = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
+    if (f < 0) return -1;
+    struct stat st {};
+    if (::fstat(f, &st) != 0 || S_ISDIR(st.st_mode) || ::flock(f, LOCK_EX | LOCK_NB) != 0) {
+        ::close(f);
+        return -1;
+    }
+    return f;
+}
+
+// An iconv descriptor opened once per thread and closed at its end.
+class Converter {
+public:
+    Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
+    ~Converter() {
+        if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
+    }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+
+    // Converts `in`; at every character that cannot be converted, `skip`
+    // says how many input bytes it takes and `replacement` is written.
+    template <typename Skip>
+    std::optional<std::string> convert(std::string_view in, char replacement, Skip skip) {
+        if (cd_ == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        try {
+            std::string out(in.size() + 16, '\0');
+            char* inPtr = const_cast<char*>(in.data());
+            std::size_t inLeft = in.size();
+            std::size_t used = 0;
+            while (inLeft > 0) {
+                char* outPtr = out.data() + used;
+                std::size_t outLeft = out.size() - used;
+                const std::size_t r = iconv(cd_, &inPtr, &inLeft, &outPtr, &outLeft);
+                used = static_cast<std::size_t>(outPtr - out.data());
+                if (r != static_cast<std::size_t>(-1)) break;
+                if (errno == E2BIG) {
+                    out.resize(out.size() * 2);
+                    continue;
+                }
+                if (used == out.size()) out.resize(out.size() * 2);
+                out[used++] = replacement;
+                const std::size_t n = errno == EINVAL ? inLeft : skip(inPtr, inLeft);
+                inPtr += n;
+                inLeft -= n;
+            }
+            out.resize(used);
+            return out;
+        } catch (const std::bad_alloc&) {
+            return std::nullopt;
+        }
+    }
+
+private:
+    iconv_t cd_;
+};
+
+// Length of the UTF-8 character at `p` when it is well formed; otherwise the
+// length of its longest well-formed beginning (at least one byte), which a
+// decoder replaces as one unit.
+std::size_t utf8Unit(const char* text, std::size_t left) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text);
+    const unsigned c = p[0];
+    std::size_t length = 1;
+    unsigned low = 0x80, high = 0xBF;
+    if (c >= 0xC2 && c <= 0xDF) {
+        length = 2;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        length = 3;
+        if (c == 0xE0) low = 0xA0;
+        if (c == 0xED) high = 0x9F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        length = 4;
+        if (c == 0xF0) low = 0x90;
+        if (c == 0xF4) high = 0x8F;
+    } else {
+        return 1;
+    }
+    std::size_t i = 1;
+    for (; i < length && i < left; ++i) {
+        const unsigned b = p[i];
+        if (b < low || b > high) break;
+        low = 0x80;
+        high = 0xBF;
+    }
+    return i;
+}
+
+// A surrogate pair is one character; every other unit stands alone.
+std::size_t utf16Unit(const char* text, std::size_t left) {
+    const auto unit = [&](std::size_t i) {
+        return static_cast<unsigned>(static_cast<unsigned char>(text[i])) |
+               static_cast<unsigned>(static_cast<unsigned char>(text[i + 1])) << 8;
+    };
+    if (left >= 4 && unit(0) >= 0xD800 && unit(0) <= 0xDBFF && unit(2) >= 0xDC00 && unit(2) <= 0xDFFF) return 4;
+    return left >= 2 ? 2 : left;
+}
+
+}  // namespace
+
+SourceFile::~SourceFile() { close(); }
+
+bool SourceFile::open(const std::filesystem::path& path) {
+    close();
+    handle_ = openLocked(path, O_RDONLY);
+    return handle_ >= 0;
+}
+
+std::optional<std::uint64_t> SourceFile::size() {
+    struct stat st {};
+    if (::fstat(fd(handle_), &st) != 0) return std::nullopt;
+    return static_cast<std::uint64_t>(st.st_size);
+}
+
+std::optional<std::size_t> SourceFile::read(char* buffer, std::size_t count) {
+    std::size_t total = 0;
+    while (total < count) {
+        const ssize_t n = ::read(fd(handle_), buffer + total, count - total);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return std::nullopt;
+        if (n == 0) break;
+        total += static_cast<std::size_t>(n);
+    }
+    return total;
+}
+
+void SourceFile::seek(std::uint64_t offset) { ::lseek(fd(handle_), static_cast<off_t>(offset), SEEK_SET); }
+
+void SourceFile::close() { closeHandle(handle_); }
+
+DestinationFile::~DestinationFile() { close(); }
+
+bool DestinationFile::open(const std::filesystem::path& path, WriteMode mode) {
+    // A write past the file-size limit then fails like a full disk instead of
+    // ending the program.
+    static const bool ignored = (::signal(SIGXFSZ, SIG_IGN), true);
+    (void)ignored;
+    close();
+    handle_ = openLocked(path, O_WRONLY | O_CREAT);
+    // Truncated only once the lock is ours, never under another program.
+    if (handle_ >= 0 && mode == WriteMode::createAlways && ::ftruncate(fd(handle_), 0) != 0) close();
+    return handle_ >= 0;
+}
+
+bool DestinationFile::seekToEnd() { return handle_ >= 0 && ::lseek(fd(handle_), 0, SEEK_END) != -1; }
+
+std::size_t DestinationFile::write(const char* data, std::size_t count) {
+    std::size_t total = 0;
+    while (total < count) {
+        const ssize_t n = ::write(fd(handle_), data + total, count - total);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        total += static_cast<std::size_t>(n);
+    }
+    return total;
+}
+
+void DestinationFile::close() { closeHandle(handle_); }
+
+bool fileExists(const std::filesystem::path& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+bool findFirstFile(const std::filesystem::path& pattern) {
+    const std::string& text = pattern.native();
+    const std::size_t slash = text.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : text.substr(0, slash);
+    const std::string name = slash == std::string::npos ? text : text.substr(slash + 1);
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) return false;
+    bool found = false;
+    while (const dirent* entry = ::readdir(dir)) {
+        // "*.*" matches every entry, as a folder search does on Windows.
+        if (name == "*.*" || ::fnmatch(name.c_str(), entry->d_name, 0) == 0) {
+            found = true;
+            break;
+        }
+    }
+    ::closedir(dir);
+    return found;
+}
+
+std::optional<std::string> utf8ToAnsi(std::string_view utf8) {
+    thread_local Converter converter("CP932", "UTF-8");
+    return converter.convert(utf8, ' ', utf8Unit);
+}
+
+std::optional<std::string> utf16leToAnsi(std::string_view bytes) {
+    thread_local Converter converter("CP932", "UTF-16LE");
+    return converter.convert(bytes, '?', utf16Unit);
+}
+
+const std::array<bool, 256>& leadByteTable() {
+    static const std::array<bool, 256> table = [] {
+        std::array<bool, 256> t{};
+        for (int b = 0x81; b <= 0x9F; ++b) t[b] = true;
+        for (int b = 0xE0; b <= 0xFC; ++b) t[b] = true;
+        return t;
+    }();
+    return table;
+}
+
+std::optional<std::uint64_t> availableMemory() {
+    std::ifstream meminfo("/proc/meminfo");
+    std::string key;
+    std::uint64_t kilobytes = 0;
+    std::string unit;
+    while (meminfo >> key >> kilobytes >> unit)
+        if (key == "MemAvailable:") return kilobytes * 1024;
+    return std::nullopt;
+}
+
+bool isTerminal(Stream stream) { return ::isatty(stream == Stream::output ? 1 : 2) != 0; }
+
+bool isInputTerminal() { return ::isatty(0) != 0; }
+
+void writeText(Stream stream, std::string_view utf8) {
+    std::FILE* f = stream == Stream::output ? stdout : stderr;
+    std::fwrite(utf8.data(), 1, utf8.size(), f);
+    std::fflush(f);
+}
+
+std::optional<std::string> readLine() {
+    std::string line;
+    if (!std::getline(std::cin, line)) return std::nullopt;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line;
+}
+
+std::size_t utf16Length(const std::filesystem::path& path) {
+    std::size_t units = 0;
+    for (const char ch : path.native()) {
+        const auto c = static_cast<unsigned char>(ch);
+        if ((c & 0xC0) != 0x80) ++units;  // every character but continuation bytes
+        if (c >= 0xF0) ++units;           // four-byte characters take a surrogate pair
+    }
+    return units;
+}
+
+}  // namespace velmora::platform

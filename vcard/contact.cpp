@@ -1,0 +1,47 @@
+#include "vcard/contact.h"
+
+#include <limits>
+#include <new>
+
+namespace velmora {
+
+const char* resultName(int result) {
+    switch (result) {
+    case Success: return "success";
+    case OpenFailed: return "opening the source failed";
+    case ReadFailed: return "reading the source failed";
+    case WriteFailed: return "writing the destination failed";
+    case OutOfMemory: return "memory exhausted";
+    case UnsupportedEncoding: return "unsupported character encoding";
+    default: return "unknown result";
+    }
+}
+
+std::optional<std::string_view> ContactList::text(const ContactRecord& record, Field field) const {
+    const TextRef& ref = record[field];
+    if (!ref.present()) return std::nullopt;
+    return std::string_view(arena_).substr(ref.offset, ref.length);
+}
+
+void ContactList::store(ContactRecord& record, Field field, std::string_view value) {
+    // Offsets are 32-bit to keep records small; an address book whose kept
+    // text exceeds that is treated like any other exhaustion of memory.
+    constexpr std::size_t limit = std::numeric_limits<std::uint32_t>::max() - 1;
+    if (arena_.size() + value.size() > limit) throw std::bad_alloc();
+    TextRef& ref = record[field];
+    ref.offset = static_cast<std::uint32_t>(arena_.size());
+    ref.length = static_cast<std::uint32_t>(value.size());
+    arena_.append(value);
+}
+
+void ContactList::clear() {
+    std::vector<ContactRecord>().swap(records);
+    std::string().swap(arena_);
+}
+
+int freeContactList(ContactList& list) {
+    list.clear();
+    return 0;
+}
+
+}  // namespace velmora

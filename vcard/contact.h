@@ -1,0 +1,138 @@
+// The parsed address book: one ContactRecord per BEGIN:VCARD ... END:VCARD
+// block, in file order, with every text value kept in the list's arena.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velmora {
+
+// Results shared by the reader, the writer and the conversion run.
+enum ConversionResult : int {
+    Success = 0,
+    OpenFailed = -1,           // opening the source failed
+    ReadFailed = -2,           // reading the source failed
+    WriteFailed = -3,          // a write to the destination failed
+    OutOfMemory = -4,          // memory was exhausted
+    UnsupportedEncoding = -5,  // the source is UTF-16 big-endian
+};
+
+const char* resultName(int result);
+
+// Charset named by a property's parameters.
+enum Charset : std::int32_t { CharsetNone = 0, CharsetShiftJis = 1, CharsetUtf8 = 2 };
+
+// Transfer encoding named by a property's parameters.
+enum TransferEncoding : std::int32_t { EncodingNone = 0, EncodingBase64 = 1, EncodingQuotedPrintable = 2 };
+
+// The 26 text fields of a contact, in record order.
+enum class Field : std::uint8_t {
+    fullName,
+    readingPrefix,
+    lastNameReading,
+    nameReading,
+    birthday,
+    company,
+    department,
+    jobTitle,
+    homeStreet,
+    homeCity,
+    homeState,
+    homePostalCode,
+    homeCountry,
+    businessFax,
+    businessPhone,
+    businessPhone2,
+    companyMainPhone,
+    homePhone,
+    homePhone2,
+    mobilePhone,
+    pager,
+    email1,
+    email2,
+    email3,
+    webPage,
+    notes,
+};
+inline constexpr std::size_t kFieldCount = 26;
+
+// Where a field's bytes stand in the list's arena; absent and empty differ.
+struct TextRef {
+    static constexpr std::uint32_t kAbsent = UINT32_MAX;
+    std::uint32_t offset = kAbsent;
+    std::uint32_t length = 0;
+
+    bool present() const { return offset != kAbsent; }
+};
+
+struct ContactRecord {
+    std::array<TextRef, kFieldCount> fields{};
+    bool complete = false;     // the block's END:VCARD was seen
+    bool unsupported = false;  // a VERSION, CHARSET or ENCODING is not supported
+
+    const TextRef& operator[](Field f) const { return fields[static_cast<std::size_t>(f)]; }
+    TextRef& operator[](Field f) { return fields[static_cast<std::size_t>(f)]; }
+    bool has(Field f) const { return (*this)[f].present(); }
+};
+
+class ContactList {
+public:
+    std::vector<ContactRecord> records;
+
+    std::size_t count() const { return records.size(); }
+    bool empty() const { return records.empty(); }
+
+    // The record that receives lines: the last one, none while the list is empty.
+    ContactRecord* current() { return records.empty() ? nullptr : &records.back(); }
+
+    // A field's text, or nothing when the field is absent.
+    std::optional<std::string_view> text(const ContactRecord& record, Field field) const;
+
+    // Stores `value` into the field (present from then on, possibly empty).
+    // Throws std::bad_alloc when memory or the arena's 4 GiB run out.
+    void store(ContactRecord& record, Field field, std::string_view value);
+
+    void clear();
+
+private:
+    std::string arena_;
+};
+
+// Releases every record and string of the list; the list is empty afterwards.
+int freeContactList(ContactList& list);
+
+}  // namespace velmora
+
+namespace velmora {
+
+// How far the assembly of one logical line has come.
+enum class AssemblyState : std::int32_t {
+    collecting = 0,           // nothing complete yet
+    lineReady = 1,            // the current physical line is a complete logical line
+    pendingReady = 2,         // `pending` is a complete logical line
+    pendingAndLineReady = 3,  // a BASE64 value ended; the current line is not part of it
+};
+
+// Carried from one physical line to the next while logical lines are
+// assembled. `charset` and `encoding` apply to every value of the logical
+// line being handed over.
+struct LineState {
+    std::int32_t charset = CharsetNone;
+    std::int32_t encoding = EncodingNone;
+    AssemblyState state = AssemblyState::collecting;
+    std::optional<std::string> pending;  // the logical line assembled so far
+
+    void reset() {
+        charset = CharsetNone;
+        encoding = EncodingNone;
+        state = AssemblyState::collecting;
+        pending.reset();
+    }
+};
+
+}  // namespace velmora

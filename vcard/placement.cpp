@@ -1,0 +1,131 @@
+#include "vcard/placement.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "vcard/decode.h"
+#include "vcard/tokens.h"
+
+namespace velmora {
+namespace {
+
+using KeywordSet = std::uint32_t;
+
+// The type keywords of each kind of line, in their order; PREF is tested too
+// but belongs to neither list, so it never makes another keyword "not only".
+constexpr std::array<std::string_view, 13> telTypeKeywords = {
+    "WORK", "HOME", "CELL", "PCS", "VOICE", "FAX", "MSG", "PAGER", "BBS", "MODEM", "CAR", "ISDN", "VIDEO"};
+constexpr std::array<std::string_view, 5> emailTypeKeywords = {"WORK", "HOME", "CELL", "PCS", "INTERNET"};
+
+namespace tel {
+enum : KeywordSet {
+    WORK = 1u << 0, HOME = 1u << 1, CELL = 1u << 2, PCS = 1u << 3, VOICE = 1u << 4, FAX = 1u << 5,
+    MSG = 1u << 6, PAGER = 1u << 7, BBS = 1u << 8, MODEM = 1u << 9, CAR = 1u << 10, ISDN = 1u << 11,
+    VIDEO = 1u << 12, PREF = 1u << 13, LISTED = (1u << 13) - 1,
+};
+}
+namespace email {
+enum : KeywordSet {
+    WORK = 1u << 0, HOME = 1u << 1, CELL = 1u << 2, PCS = 1u << 3, INTERNET = 1u << 4, PREF = 1u << 5,
+    LISTED = (1u << 5) - 1,
+};
+}
+
+// One alternative of a rule's condition: every keyword of `keywords` present,
+// or, with `only`, its single keyword present and no other listed one.
+struct Alternative {
+    KeywordSet keywords;
+    bool only;
+};
+constexpr Alternative both(KeywordSet a, KeywordSet b) { return {a | b, false}; }
+constexpr Alternative only(KeywordSet k) { return {k, true}; }
+
+struct PlacementRule {
+    std::vector<Alternative> when;  // empty: every line
+    std::vector<Field> fields;      // in order of preference
+};
+
+const std::vector<PlacementRule> telephoneRules = {
+    {{both(tel::WORK, tel::FAX)}, {Field::businessFax, Field::pager}},
+    {{both(tel::WORK, tel::CELL)}, {Field::businessPhone, Field::businessPhone2, Field::pager}},
+    {{only(tel::WORK), both(tel::WORK, tel::VOICE)}, {Field::companyMainPhone, Field::pager}},
+    {{both(tel::HOME, tel::VOICE), only(tel::HOME), only(tel::VOICE)},
+     {Field::homePhone, Field::homePhone2, Field::pager}},
+    {{both(tel::HOME, tel::CELL), only(tel::CELL), only(tel::PREF)}, {Field::mobilePhone}},
+    {{}, {Field::pager}},
+};
+
+const std::vector<PlacementRule> emailRules = {
+    {{both(email::HOME, email::INTERNET), only(email::HOME), only(email::INTERNET), only(email::CELL),
+      only(email::PREF)},
+     {Field::email1, Field::email3}},
+    {{both(email::WORK, email::INTERNET), only(email::WORK)}, {Field::email2}},
+    {{}, {Field::email3}},
+};
+
+template <std::size_t N>
+KeywordSet presentKeywords(Tokens nameTokens, const std::array<std::string_view, N>& listed) {
+    KeywordSet set = 0;
+    for (std::size_t i = 0; i < N; ++i)
+        if (hasParam(listed[i], nameTokens)) set |= 1u << i;
+    if (hasParam("PREF", nameTokens)) set |= 1u << N;
+    return set;
+}
+
+bool holds(const Alternative& alternative, KeywordSet present, KeywordSet listed) {
+    if ((present & alternative.keywords) != alternative.keywords) return false;
+    return !alternative.only || (present & listed & ~alternative.keywords) == 0;
+}
+
+void place(ContactList& list, ContactRecord* record, Tokens valueTokens, const LineState& lineState,
+           std::span<const PlacementRule> rules, KeywordSet present, KeywordSet listed) {
+    if (record == nullptr || valueTokens.empty()) return;
+    for (const PlacementRule& rule : rules) {
+        bool applies = rule.when.empty();
+        for (const Alternative& alternative : rule.when) applies = applies || holds(alternative, present, listed);
+        if (!applies) continue;
+        for (Field field : rule.fields) {
+            if (record->has(field)) continue;
+            thread_local std::string value;
+            decodeValue(valueTokens[0], lineState.encoding, lineState.charset, value);
+            list.store(*record, field, value);
+            return;
+        }
+    }
+}
+
+template <std::size_t N>
+bool onlyType(Tokens nameTokens, std::string_view keyword, const std::array<std::string_view, N>& listed) {
+    if (!hasParam(keyword, nameTokens)) return false;
+    for (std::string_view other : listed)
+        if (other != keyword && hasParam(other, nameTokens)) return false;
+    return true;
+}
+
+}  // namespace
+
+void placeTelephone(ContactList& list, ContactRecord* record, Tokens nameTokens, Tokens valueTokens,
+                    const LineState& lineState) {
+    if (record == nullptr || valueTokens.empty()) return;
+    place(list, record, valueTokens, lineState, telephoneRules, presentKeywords(nameTokens, telTypeKeywords),
+          tel::LISTED);
+}
+
+void placeEmail(ContactList& list, ContactRecord* record, Tokens nameTokens, Tokens valueTokens,
+                const LineState& lineState) {
+    if (record == nullptr || valueTokens.empty()) return;
+    place(list, record, valueTokens, lineState, emailRules, presentKeywords(nameTokens, emailTypeKeywords),
+          email::LISTED);
+}
+
+bool onlyTelType(Tokens nameTokens, std::string_view keyword) {
+    return onlyType(nameTokens, keyword, telTypeKeywords);
+}
+
+bool onlyEmailType(Tokens nameTokens, std::string_view keyword) {
+    return onlyType(nameTokens, keyword, emailTypeKeywords);
+}
+
+}  // namespace velmora

@@ -1,0 +1,166 @@
+#include "vcard/properties.h"
+
+#include <string>
+
+#include "platform/platform.h"
+#include "vcard/decode.h"
+#include "vcard/placement.h"
+#include "vcard/tokens.h"
+
+namespace velmora {
+namespace {
+
+// Buffers reused from line to line so that a line costs no allocation.
+struct Scratch {
+    TokenList name;
+    TokenList value;
+    std::string decoded;
+    std::string joined;
+};
+
+Scratch& scratch() {
+    thread_local Scratch s;
+    return s;
+}
+
+struct Line {
+    ContactList& list;
+    ContactRecord& record;
+    Tokens name;
+    Tokens value;
+    const LineState& state;
+
+    std::string& decode(std::string_view component, std::string& out) const {
+        decodeValue(component, state.encoding, state.charset, out);
+        return out;
+    }
+    void store(Field field, std::string_view component) const {
+        list.store(record, field, decode(component, scratch().decoded));
+    }
+};
+
+void storeName(const Line& line) {
+    if (line.record.has(Field::fullName)) return;
+    std::string& joined = scratch().joined;
+    joined.clear();
+    for (std::size_t i = 0; i < line.value.size(); ++i) {
+        joined += line.decode(line.value[i], scratch().decoded);
+        // A blank goes before every component written non-empty, except the first.
+        if (i + 1 < line.value.size() && !line.value[i + 1].empty()) joined += ' ';
+    }
+    line.list.store(line.record, Field::fullName, joined);
+}
+
+void storeReading(const Line& line) {
+    if (line.record.has(Field::readingPrefix)) return;
+    std::string_view reading = line.decode(line.value[0], scratch().decoded);
+    if (reading.size() > 2) {
+        // The CSV column takes the first two bytes: one full-width character
+        // or two half-width ones. A half-width character followed by a
+        // full-width one keeps the half-width character alone rather than
+        // ending in half a character.
+        const auto& lead = platform::leadByteTable();
+        const bool secondIsLone = !lead[static_cast<unsigned char>(reading[0])] &&
+                                  lead[static_cast<unsigned char>(reading[1])];
+        reading = reading.substr(0, secondIsLone ? 1 : 2);
+    }
+    line.list.store(line.record, Field::readingPrefix, reading);
+}
+
+void storeBirthday(const Line& line) {
+    if (line.record.has(Field::birthday)) return;
+    line.list.store(line.record, Field::birthday, formatBirthday(line.decode(line.value[0], scratch().decoded)));
+}
+
+void storeOrganisation(const Line& line) {
+    if (line.record.has(Field::company)) return;
+    if (line.value.size() == 1 || !line.value[0].empty())
+        line.store(Field::company, line.value[0]);
+    else if (!line.value[1].empty())
+        line.store(Field::company, line.value[1]);
+}
+
+void storeAddress(const Line& line) {
+    static constexpr Field parts[] = {Field::homeStreet, Field::homeCity, Field::homeState, Field::homePostalCode,
+                                      Field::homeCountry};
+    for (Field field : parts)
+        if (line.record.has(field)) return;
+    // Post-office box, extended address and street run together as the street.
+    std::string& street = scratch().joined;
+    street.clear();
+    for (std::size_t i = 0; i < 3 && i < line.value.size(); ++i) street += line.decode(line.value[i], scratch().decoded);
+    line.list.store(line.record, Field::homeStreet, street);
+    for (std::size_t i = 3; i < 7 && i < line.value.size(); ++i) line.store(parts[i - 2], line.value[i]);
+}
+
+void storeSingle(const Line& line, Field field) {
+    if (!line.record.has(field)) line.store(field, line.value[0]);
+}
+
+void storeWebPage(const Line& line) { storeSingle(line, Field::webPage); }
+void storeNotes(const Line& line) { storeSingle(line, Field::notes); }
+void storeTelephone(const Line& line) { placeTelephone(line.list, &line.record, line.name, line.value, line.state); }
+void storeEmail(const Line& line) { placeEmail(line.list, &line.record, line.name, line.value, line.state); }
+
+struct PropertyRule {
+    std::string_view name;
+    void (*apply)(const Line&);
+};
+
+// The properties that fill the record; every other property is ignored.
+constexpr PropertyRule propertyRules[] = {
+    {"N", storeName},         {"SOUND", storeReading}, {"SORT-STRING", storeReading},
+    {"BDAY", storeBirthday},  {"ORG", storeOrganisation}, {"ADR", storeAddress},
+    {"TEL", storeTelephone},  {"EMAIL", storeEmail},   {"URL", storeWebPage},
+    {"NOTE", storeNotes},
+};
+
+const PropertyRule* findRule(std::string_view propertyName) {
+    for (const PropertyRule& rule : propertyRules)
+        if (equalsIgnoreCase(propertyName, rule.name)) return &rule;
+    return nullptr;
+}
+
+}  // namespace
+
+int processPropertyLine(ContactList& list, std::string_view line, const LineState& lineState) {
+    bool hasValue = false;
+    const std::string_view valueText = valuePart(line, hasValue);
+    if (!hasValue) return 0;  // not a property line
+
+    if (equalsIgnoreCase(line, "BEGIN:VCARD")) {
+        list.records.emplace_back();
+        return 0;
+    }
+    ContactRecord* record = list.current();
+    if (equalsIgnoreCase(line, "END:VCARD")) {
+        if (record != nullptr) record->complete = true;
+        return 0;
+    }
+    if (record == nullptr || record->complete) return 0;
+
+    Scratch& s = scratch();
+    splitTokens(namePart(line), ';', true, s.name);
+    const std::string_view propertyName = s.name[0];
+
+    if (equalsIgnoreCase(propertyName, "VERSION")) {
+        splitTokens(valueText, ';', true, s.value);
+        if (!hasParam("2.1", s.value) && !hasParam("3.0", s.value)) record->unsupported = true;
+        return 0;
+    }
+    const PropertyRule* rule = findRule(propertyName);
+    if (rule == nullptr) return 0;
+
+    splitTokens(valueText, ';', true, s.value);
+    rule->apply(Line{list, *record, s.name, s.value, lineState});
+
+    // Checked after the value was stored: a line can keep its value and still
+    // mark the whole contact as one the address book could not read.
+    if (hasParam("CHARSET", s.name) && !hasParam("SHIFT_JIS", s.name) && !hasParam("UTF-8", s.name))
+        record->unsupported = true;
+    if (hasParam("ENCODING", s.name) && !hasParam("QUOTED-PRINTABLE", s.name) && !hasParam("BASE64", s.name))
+        record->unsupported = true;
+    return 0;
+}
+
+}  // namespace velmora
