@@ -277,6 +277,17 @@ const std::array<bool, 256>& leadByteTable() {
     return table;
 }
 
+std::optional<std::uint64_t> availableMemory() {
+    // Physical memory that is free or can be freed without paging, the
+    // counterpart of what Linux reports as available.
+    MEMORYSTATUSEX status{};
+    status.dwLength = sizeof(status);
+    if (!GlobalMemoryStatusEx(&status)) {
+        return std::nullopt;
+    }
+    return status.ullAvailPhys;
+}
+
 bool isTerminal(Stream stream) { return isConsole(standardHandle(stream)); }
 
 bool isInputTerminal() { return isConsole(GetStdHandle(STD_INPUT_HANDLE)); }
