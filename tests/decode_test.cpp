@@ -1,1 +1,102 @@
+#include "vcard/decode.h"
+
 #include <gtest/gtest.h>
+
+#include <string>
+
+#include "vcard/contact.h"
+
+namespace velmora {
+namespace {
+
+using namespace std::string_literals;
+
+TEST(DecodeBase64, DecodesGroupsOfFour) {
+    struct Case {
+        std::string_view text;
+        std::string bytes;
+    } cases[] = {
+        {"QUJD", "ABC"},
+        {"QUI=", "AB\0"s},
+        {"QQ==", "A\0\0"s},
+        {"", ""},
+        {"44GC", "\xE3\x81\x82"},
+        // Characters outside the alphabet count as 0 and keep their place.
+        {"Q*JD", "@\x02\x43"},
+        {"QU\xFFJ", "A@\x09"},
+        // A cut-short last group yields one byte less than its characters.
+        {"QUJDQ", "ABC"},
+        {"QUJDQU", "ABCA"},
+        {"QUJDQUJ", "ABCAB"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(decodeBase64(c.text), c.bytes) << c.text;
+}
+
+TEST(DecodeQuotedPrintable, DecodesEscapes) {
+    struct Case {
+        std::string_view text;
+        std::string bytes;
+    } cases[] = {
+        {"=82=A0", "\x82\xA0"},
+        {"=e3=81=82", "\xE3\x81\x82"},
+        {"a=3Db", "a=b"},
+        {"plain_text with spaces", "plain_text with spaces"},
+        {"=00x", "\0x"s},
+        // Malformed escapes: nothing is read past the end of the value.
+        {"=", "="},
+        {"a=", "a="},
+        {"=4", "\x04"},
+        {"=4G", "\x04"},
+        {"=G1x", "=G1x"},
+        {"= A", "= A"},
+        {"=\xFF", "=\xFF"},
+        {"==41", "==4" "1"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(decodeQuotedPrintable(c.text), c.bytes) << c.text;
+}
+
+TEST(DecodeValue, TransferDecodesThenConverts) {
+    EXPECT_EQ(decodeValue("abc", EncodingNone, CharsetNone), "abc");
+    for (int encoding : {0, 1, 2})
+        for (int charset : {0, 1, 2}) EXPECT_EQ(decodeValue("", encoding, charset), "");
+    EXPECT_EQ(decodeValue("44GC", EncodingBase64, CharsetUtf8), "\x82\xA0");
+    EXPECT_EQ(decodeValue("44GC", EncodingBase64, CharsetShiftJis), "\xE3\x81\x82");
+    EXPECT_EQ(decodeValue("=82=A0", EncodingQuotedPrintable, CharsetShiftJis), "\x82\xA0");
+    EXPECT_EQ(decodeValue("=e3=81=82", EncodingQuotedPrintable, CharsetUtf8), "\x82\xA0");
+    // Decoded text ends at its first zero byte.
+    EXPECT_EQ(decodeValue("QQ==", EncodingBase64, CharsetNone), "A");
+    EXPECT_EQ(decodeValue("a=00b", EncodingQuotedPrintable, CharsetNone), "a");
+    // UTF-8 on a line that does not say so passes byte for byte.
+    EXPECT_EQ(decodeValue("\xE3\x81\x82", EncodingNone, CharsetNone), "\xE3\x81\x82");
+}
+
+TEST(Utf8ToAnsi, ConvertsIntoCodePage932) {
+    EXPECT_EQ(utf8ToAnsi("abc"), "abc");
+    EXPECT_EQ(utf8ToAnsi("\xE5\xB1\xB1\xE7\x94\xB0"), "\x8E\x52\x93\x63");  // 山田
+    EXPECT_EQ(utf8ToAnsi("\xEF\xBD\xB1"), "\xB1");                          // half-width ｱ
+    EXPECT_EQ(utf8ToAnsi("\xE8\xA1\xA8"), "\x95\x5C");                      // 表
+    // A character without a form in the code page becomes one space.
+    EXPECT_EQ(utf8ToAnsi("a\xF0\x9F\x98\x80z"), "a z");  // an emoji
+    EXPECT_EQ(utf8ToAnsi("\xC3\xA9t\xC3\xA9"), " t ");    // é
+}
+
+TEST(Utf8ToAnsi, MalformedUtf8BecomesSpacesWithoutLosingTheRest) {
+    EXPECT_EQ(utf8ToAnsi("a\xFF" "b"), "a b");
+    EXPECT_EQ(utf8ToAnsi("a\xE3\x81"), "a ");               // cut short at the end
+    EXPECT_EQ(utf8ToAnsi("\xE3\x81z\xE3\x81\x82"), " z\x82\xA0");
+}
+
+TEST(FormatBirthday, SlashesOnlyEightDigits) {
+    struct Case {
+        std::string_view text;
+        std::string_view formatted;
+    } cases[] = {
+        {"19800115", "1980/01/15"}, {"20011399", "2001/13/99"}, {"1980-01-15", "1980-01-15"},
+        {"1980011", "1980011"},     {"198001150", "198001150"}, {"1980O115", "1980O115"},
+        {"", ""},                   {"\xB1\xB2\xB3\xB4\xB5\xB6\xB7\xB8", "\xB1\xB2\xB3\xB4\xB5\xB6\xB7\xB8"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(formatBirthday(c.text), c.formatted) << c.text;
+}
+
+}  // namespace
+}  // namespace velmora
