@@ -6,8 +6,8 @@
 //   scripts/bench.sh micro [--benchmark_filter=REGEX]
 //
 // Every input is prepared once, outside the timed loops: the generated books,
-// their logical lines (assembled by the reader's own feedLine, exactly as a
-// conversion assembles them), the split tokens and the parsed contact list.
+// their logical lines (assembled by the reader's own line assembly, exactly
+// as a conversion assembles them), the split tokens and the parsed contact list.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -49,39 +49,17 @@ struct LogicalLine {
 };
 
 // The logical lines of a 1 MiB book with the codes they are handed over with,
-// cut at LF and assembled by feedLine the way the reader does it.
+// assembled by the reader's own assembleLogicalLines.
 const std::vector<LogicalLine>& logicalLines(BookStyle style) {
     static std::map<BookStyle, std::vector<LogicalLine>> cache;
     auto [it, added] = cache.try_emplace(style);
-    if (!added) return it->second;
-    std::vector<LogicalLine>& lines = it->second;
-    const std::string_view text = book(style, LineEnd::lf, kLineSample);
-    velmora::LineState state;
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) end = text.size();
-        const std::string_view line = text.substr(start, end - start);
-        start = end + 1;
-        velmora::feedLine(state, line);
-        switch (state.state) {
-        case velmora::AssemblyState::lineReady:
-            lines.push_back({std::string(line), state.charset, state.encoding});
-            break;
-        case velmora::AssemblyState::pendingReady:
-            lines.push_back({*state.pending, state.charset, state.encoding});
-            state.reset();
-            break;
-        case velmora::AssemblyState::pendingAndLineReady:
-            lines.push_back({*state.pending, state.charset, state.encoding});
-            lines.push_back({std::string(line), state.charset, state.encoding});
-            state.reset();
-            break;
-        case velmora::AssemblyState::collecting:
-            break;
-        }
+    if (added) {
+        velmora::assembleLogicalLines(book(style, LineEnd::lf, kLineSample),
+                                      [&](std::string_view line, const velmora::LineState& state) {
+                                          it->second.push_back({std::string(line), state.charset, state.encoding});
+                                      });
     }
-    return lines;
+    return it->second;
 }
 
 std::size_t totalSize(const std::vector<std::string>& texts) {
