@@ -1,1 +1,193 @@
+#include "conversion/conversion.h"
+
 #include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "conversion/messages.h"
+#include "csv/csv_writer.h"
+#include "platform/platform.h"
+#include "tests/test_support.h"
+
+namespace velmora {
+namespace {
+
+using Strings = std::vector<std::string>;
+using PathString = std::filesystem::path::string_type;
+
+// A path written with "/" in the test, in the platform's own form.
+PathString native(std::string_view text) {
+    PathString out;
+    for (char c : text)
+        out += c == '/' ? std::filesystem::path::preferred_separator : static_cast<PathString::value_type>(c);
+    return out;
+}
+
+const std::string kCard = "BEGIN:VCARD\r\nN:A\r\nEND:VCARD\r\n";
+
+TEST(PathOperations, ExtensionDirectoryAndProposal) {
+    EXPECT_EQ(extensionOf(native("/a/book.VCF")), native(".VCF"));
+    EXPECT_EQ(extensionOf(native("/data.old/book")), native(".old/book"));
+    EXPECT_EQ(extensionOf(native("/a/book")), native(""));
+    EXPECT_EQ(proposeDestination(native("/a/book.VCF")), native("/a/book.csv"));
+    EXPECT_EQ(proposeDestination(native("/x.y/noext")), native("/x.csv"));
+    EXPECT_EQ(proposeDestination(native("/a/noext")), native("/a/noext.csv"));
+
+    test::TempDir dir;
+    const PathString folder = dir.path().native();
+    EXPECT_EQ(directoryOf(dir / "out.csv"), folder);
+    EXPECT_EQ(directoryOf(dir.path()), folder);  // an existing folder is its own folder
+    EXPECT_EQ(directoryOf(native("out.csv")), native("out.csv"));
+    EXPECT_TRUE(folderExists(dir.path()));
+    EXPECT_TRUE(folderExists(folder + std::filesystem::path::preferred_separator));
+    EXPECT_FALSE(folderExists(dir / "missing"));
+}
+
+TEST(ValidatePaths, ChecksInOrderAndShowsTheFirstFailure) {
+    test::TempDir dir;
+    test::writeFile(dir / "book.vcf", kCard);
+    test::writeFile(dir / "BOOK.VCF", kCard);
+    const auto src = (dir / "book.vcf").native();
+    const auto dst = (dir / "out.csv").native();
+    // Paths of exactly 256 and 257 UTF-16 code units.
+    const auto sized = [&](std::size_t length, std::string_view extension) {
+        PathString path = dir.path().native() + std::filesystem::path::preferred_separator;
+        while (path.size() + extension.size() < length) path += 'x';
+        for (char c : extension) path += c;
+        return path;
+    };
+    struct Case {
+        PathString source;
+        PathString destination;
+        std::string_view message;  // empty: the paths pass
+    } cases[] = {
+        {PathString(), PathString(), messages::sourceEmpty},
+        {src, PathString(), messages::destinationEmpty},
+        {sized(257, ".vcf"), dst, messages::sourceTooLong},
+        {sized(256, ".vcf"), dst, messages::sourceMissing},
+        {src, sized(257, ".csv"), messages::destinationTooLong},
+        {src, sized(256, ".csv"), ""},
+        {(dir / "book.txt").native(), dst, messages::sourceNotVcard},
+        {src, (dir / "out.txt").native(), messages::destinationNotCsv},
+        {(dir / "BOOK.VCF").native(), (dir / "out.Csv").native(), ""},
+        {(dir / "missing.vcf").native(), dst, messages::sourceMissing},
+        {src, (dir / "no/out.csv").native(), messages::destinationFolderMissing},
+        {src, native("out.csv"), messages::destinationFolderMissing},  // a bare name is taken as a folder
+    };
+    for (const auto& c : cases) {
+        test::RecordingUi ui;
+        const bool ok = validatePaths(c.destination, c.source, ui);
+        EXPECT_EQ(ok, c.message.empty()) << c.message;
+        EXPECT_EQ(ui.errors, c.message.empty() ? Strings{} : Strings{std::string(c.message)});
+        EXPECT_TRUE(ui.messages.empty());
+    }
+}
+
+struct Fixture {
+    test::TempDir dir;
+    std::filesystem::path source = dir / "book.vcf";
+    std::filesystem::path destination = dir / "out.csv";
+    test::RecordingUi ui;
+
+    int convert(std::string_view sourceBytes) {
+        test::writeFile(source, sourceBytes);
+        return runConversion(destination, source, ui);
+    }
+};
+
+TEST(RunConversion, CreatesTheDestinationWithHeaderAndRows) {
+    Fixture run;
+    EXPECT_EQ(run.convert(kCard + kCard), 0);
+    EXPECT_EQ(test::readFile(run.destination), std::string(csvHeader()) + test::csvRow({{1, "A"}}) + test::csvRow({{1, "A"}}));
+    EXPECT_EQ(run.ui.messages, (Strings{"変換処理中...", "変換が完了しました。", "入力データ：2件、　出力データ：2件"}));
+    EXPECT_EQ(run.ui.questions, 0);
+    EXPECT_TRUE(run.ui.errors.empty());
+}
+
+TEST(RunConversion, ExistingDestinationIsOverwrittenAppendedOrLeftAlone) {
+    const std::string old = "old bytes without line end";
+    struct Case {
+        OverwriteChoice answer;
+        std::string bytes;
+        Strings messages;
+    } cases[] = {
+        {OverwriteChoice::overwrite, std::string(csvHeader()) + test::csvRow({{1, "A"}}),
+         {"変換処理中...", "変換が完了しました。", "入力データ：1件、　出力データ：1件"}},
+        {OverwriteChoice::append, old + test::csvRow({{1, "A"}}),
+         {"変換処理中...", "変換が完了しました。", "入力データ：1件、　出力データ：1件"}},
+        {OverwriteChoice::cancel, old, {}},
+    };
+    for (const auto& c : cases) {
+        Fixture run;
+        test::writeFile(run.destination, old);
+        run.ui.answer = c.answer;
+        EXPECT_EQ(run.convert(kCard), 0);
+        EXPECT_EQ(run.ui.questions, 1);
+        EXPECT_EQ(test::readFile(run.destination), c.bytes);
+        EXPECT_EQ(run.ui.messages, c.messages);
+    }
+}
+
+TEST(RunConversion, NothingToOutputLeavesTheHeaderAlone) {
+    const std::string_view sources[] = {
+        "no contact at all",
+        "BEGIN:VCARD\r\nEND:VCARD\r\n",                          // complete but empty
+        "BEGIN:VCARD\r\nVERSION:4.0\r\nN:A\r\nEND:VCARD\r\n",    // unsupported
+        "BEGIN:VCARD\r\nN:A\r\n",                                // never completed
+    };
+    for (std::string_view source : sources) {
+        Fixture run;
+        EXPECT_EQ(run.convert(source), 0);
+        EXPECT_EQ(test::readFile(run.destination), csvHeader());
+        EXPECT_EQ(run.ui.messages, (Strings{"変換処理中...", "出力対象データが1件もありませんでした。"}));
+    }
+}
+
+TEST(RunConversion, CountsCompleteContactsEvenWhenNotWritten) {
+    Fixture run;
+    EXPECT_EQ(run.convert(kCard + "BEGIN:VCARD\r\nEND:VCARD\r\nBEGIN:VCARD\r\nN:x\r\n"), 0);
+    EXPECT_EQ(run.ui.messages.back(), "入力データ：2件、　出力データ：1件");
+}
+
+TEST(RunConversion, ReportsSourceFailures) {
+    {
+        Fixture run;
+        EXPECT_EQ(run.convert("\xFE\xFF" + kCard), -1);
+        EXPECT_EQ(run.ui.errors, Strings{std::string(messages::encodingUnsupported)});
+        EXPECT_EQ(run.ui.messages, (Strings{"変換処理中...", "変換処理に失敗しました。"}));
+        EXPECT_FALSE(std::filesystem::exists(run.destination));
+    }
+    {
+        Fixture run;
+        test::writeFile(run.source, kCard);
+        platform::SourceFile holder;
+        ASSERT_TRUE(holder.open(run.source));
+        EXPECT_EQ(runConversion(run.destination, run.source, run.ui), -1);
+        EXPECT_EQ(run.ui.errors, Strings{std::string(messages::sourceUnreadable)});
+        EXPECT_EQ(run.ui.messages, (Strings{"変換処理中...", "変換処理に失敗しました。"}));
+        EXPECT_FALSE(std::filesystem::exists(run.destination));
+    }
+}
+
+TEST(RunConversion, ReportsADestinationInUse) {
+    Fixture run;
+    test::writeFile(run.destination, "kept");
+    platform::DestinationFile holder;
+    ASSERT_TRUE(holder.open(run.destination, platform::WriteMode::openAlways));
+    EXPECT_EQ(run.convert(kCard), -1);
+    holder.close();
+    EXPECT_EQ(run.ui.errors, Strings{std::string(messages::destinationUnwritable)});
+    EXPECT_EQ(run.ui.messages, (Strings{"変換処理中...", "変換処理に失敗しました。"}));
+    EXPECT_EQ(test::readFile(run.destination), "kept");
+}
+
+TEST(RunConversion, ValidationFailureReportsOnlyTheReason) {
+    Fixture run;
+    EXPECT_EQ(runConversion(run.destination, run.dir / "missing.vcf", run.ui), -1);
+    EXPECT_EQ(run.ui.errors, Strings{std::string(messages::sourceMissing)});
+    EXPECT_TRUE(run.ui.messages.empty());
+}
+
+}  // namespace
+}  // namespace velmora

@@ -1,1 +1,219 @@
+#include "csv/csv_writer.h"
+
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "tests/test_support.h"
+
+namespace velmora {
+namespace {
+
+using test::csvRow;
+using test::sjis;
+
+// The column names as the address book expects them, in order.
+const char* const kHeaderNames[95] = {
+    "肩書き", "名", "ミドル ネーム", "姓", "敬称", "会社名", "部署", "役職", "番地 (会社)", "住所 2 (会社)",
+    "住所 3 (会社)", "市町村 (会社)", "都道府県 (会社)", "郵便番号 (会社)", "国 (会社)/地域", "番地 (自宅)",
+    "住所 2 (自宅)", "住所 3 (自宅)", "市町村 (自宅)", "都道府県 (自宅)", "郵便番号 (自宅)", "国 (自宅)/地域",
+    "番地 (その他)", "住所 2 (その他)", "住所 3 (その他)", "市町村 (その他)", "都道府県 (その他)",
+    "郵便番号 (その他)", "国 (その他)/地域", "秘書の電話", "会社 FAX", "会社電話", "会社電話 2", "コールバック",
+    "自動車電話", "会社代表電話", "自宅 FAX", "自宅電話", "自宅電話 2", "ISDN", "携帯電話", "その他の FAX",
+    "その他の電話", "ポケットベル", "通常の電話", "無線電話", "TTY/TDD", "テレックス", "ID 番号", "Web ページ",
+    "アカウント", "イニシャル", "インターネット空き時間情報", "キーワード", "その他住所私書箱",
+    "ディレクトリ サーバー", "プライベート", "マネージャー", "メモ", "ユーザー 1", "ユーザー 2", "ユーザー 3",
+    "ユーザー 4", "会社 ID", "会社住所私書箱", "会社名フリガナ", "記念日", "経費情報", "言語", "参照事項", "子供",
+    "支払い条件", "事業所", "自宅住所私書箱", "趣味", "場所", "職業", "姓フリガナ", "性別", "誕生日",
+    "電子メール アドレス", "電子メールの種類", "電子メール表示名", "電子メール 2 アドレス", "電子メール 2 の種類",
+    "電子メール 2 表示名", "電子メール 3 アドレス", "電子メール 3 の種類", "電子メール 3 表示名", "配偶者",
+    "秘書の氏名", "秘密度", "分類", "名前フリガナ", "優先度",
+};
+
+// The CSV column of every field.
+const std::pair<Field, int> kFieldColumns[] = {
+    {Field::fullName, 1},        {Field::readingPrefix, 3},   {Field::lastNameReading, 77}, {Field::nameReading, 93},
+    {Field::birthday, 79},       {Field::company, 5},         {Field::department, 6},       {Field::jobTitle, 7},
+    {Field::homeStreet, 15},     {Field::homeCity, 18},       {Field::homeState, 19},       {Field::homePostalCode, 20},
+    {Field::homeCountry, 21},    {Field::businessFax, 30},    {Field::businessPhone, 31},   {Field::businessPhone2, 32},
+    {Field::companyMainPhone, 35}, {Field::homePhone, 37},    {Field::homePhone2, 38},      {Field::mobilePhone, 40},
+    {Field::pager, 43},          {Field::email1, 80},         {Field::email2, 83},          {Field::email3, 86},
+    {Field::webPage, 49},        {Field::notes, 58},
+};
+
+class StringSink : public ByteSink {
+public:
+    std::string bytes;
+    std::size_t capacity = SIZE_MAX;  // the destination fills up after this many bytes
+    int writes = 0;
+    std::size_t write(const char* data, std::size_t size) override {
+        ++writes;
+        const std::size_t n = std::min(size, capacity - bytes.size());
+        bytes.append(data, n);
+        return n;
+    }
+};
+
+struct Fixture {
+    ContactList list;
+    ContactRecord& add(std::initializer_list<std::pair<Field, std::string_view>> fields, bool complete = true) {
+        ContactRecord& record = list.records.emplace_back();
+        for (const auto& [field, value] : fields) list.store(record, field, value);
+        record.complete = complete;
+        return record;
+    }
+};
+
+TEST(CsvHeader, HoldsTheNinetyFiveColumnNamesInShiftJis) {
+    std::string expected;
+    for (const char* name : kHeaderNames) {
+        if (!expected.empty()) expected += ',';
+        expected += sjis(name);
+    }
+    expected += "\r\n";
+    EXPECT_EQ(csvHeader(), expected);
+    EXPECT_EQ(csvHeader().size(), 1130u);
+    EXPECT_EQ(std::count(csvHeader().begin(), csvHeader().end(), ','), 94);
+    StringSink sink;
+    EXPECT_EQ(writeCsvHeader(sink), 0);
+    EXPECT_EQ(sink.bytes, expected);
+    StringSink full;
+    full.capacity = 10;
+    EXPECT_EQ(writeCsvHeader(full), -3);
+}
+
+TEST(ContactRow, EveryFieldLandsInItsColumn) {
+    for (const auto& [field, column] : kFieldColumns) {
+        Fixture f;
+        ContactRecord& record = f.add({{field, "v"}});
+        std::string row;
+        formatContactRow(f.list, record, row);
+        EXPECT_EQ(row, csvRow({{column, "v"}})) << "column " << column;
+    }
+}
+
+TEST(ContactRow, AbsentAndEmptyDiffer) {
+    Fixture f;
+    ContactRecord& record = f.add({{Field::email1, "a@b.jp"}, {Field::notes, ""}});
+    std::string row;
+    formatContactRow(f.list, record, row);
+    EXPECT_EQ(row, csvRow({{80, "a@b.jp"}, {58, ""}}));
+    EXPECT_EQ(row.size(), 98u + 6 + 2);
+    EXPECT_EQ(row.front(), ',');
+    EXPECT_EQ(row.substr(row.size() - 3), ",\r\n");
+}
+
+TEST(AppendCsvField, EscapesQuotesLineBreaksAndEscapedSemicolons) {
+    struct Case {
+        std::string_view value;
+        std::string_view written;
+    } cases[] = {
+        {"a\"b", "a\"\"b"},
+        {"one\r\ntwo", "onetwo"},
+        {"1\\;2", "1;2"},
+        {"\\\\;", "\\;"},
+        {"\\\r;", ";"},
+        {"\\\r\n\r\n;x", ";x"},
+        {"\\,", "\\,"},
+        {"\\n", "\\n"},
+        {"end\\", "end\\"},
+        {"a,b\tc", "a,b\tc"},
+        // A backslash that is the second byte of 表 or ソ stays with its character.
+        {"\x95\x5C;", "\x95\x5C;"},
+        {"\x83\x5C\\;", "\x83\x5C;"},
+        {"\xB1\\;", "\xB1;"},  // after a half-width katakana it is a backslash
+        // Lead and trail bytes are judged after the line breaks are gone.
+        {"\x82\r\n\\;", "\x82\\;"},
+        {"\x82\xA0\"", "\x82\xA0\"\""},
+    };
+    for (const auto& c : cases) {
+        std::string row;
+        appendCsvField(c.value, row);
+        const std::string quoted = std::string(1, '"').append(c.written).append("\",");
+        EXPECT_EQ(row, quoted) << ::testing::PrintToString(std::string(c.value));
+    }
+    std::string row;
+    appendCsvField(std::nullopt, row);
+    EXPECT_EQ(row, ",");
+}
+
+TEST(RowBufferSize, IsTheRowLengthPlusItsTerminator) {
+    const std::string_view values[] = {"", "plain", "a\"b\"", "x\r\ny", "1\\;2", "\x95\x5C;", "\"\\;\r\n"};
+    for (std::string_view value : values) {
+        Fixture f;
+        ContactRecord& record = f.add({{Field::notes, value}, {Field::fullName, value}});
+        std::string row;
+        formatContactRow(f.list, record, row);
+        EXPECT_EQ(rowBufferSize(f.list, record), row.size() + 1) << ::testing::PrintToString(std::string(value));
+    }
+    // Removing a line break can join a backslash and ";" that were not counted.
+    Fixture f;
+    ContactRecord& record = f.add({{Field::notes, "\\\r;"}});
+    std::string row;
+    formatContactRow(f.list, record, row);
+    EXPECT_EQ(row.size(), 99u);
+    EXPECT_EQ(rowBufferSize(f.list, record), 101u);
+    EXPECT_EQ(escapeGrowth("\"\"\r\n\\;\\;"), 2 - 2 - 2);
+}
+
+TEST(IsExportable, NeedsCompleteSupportedAndSomeField) {
+    Fixture f;
+    EXPECT_TRUE(isExportable(f.add({{Field::email1, "x"}})));
+    EXPECT_TRUE(isExportable(f.add({{Field::notes, ""}})));
+    EXPECT_FALSE(isExportable(f.add({})));
+    EXPECT_FALSE(isExportable(f.add({{Field::fullName, "x"}}, false)));
+    ContactRecord& unsupported = f.add({{Field::fullName, "x"}});
+    unsupported.unsupported = true;
+    EXPECT_FALSE(isExportable(unsupported));
+}
+
+TEST(ReplaceAll, ReplacesNonOverlappingMatchesFromTheLeft) {
+    EXPECT_EQ(replaceAll("a\"b\"", "\"", "\"\""), "a\"\"b\"\"");
+    EXPECT_EQ(replaceAll("aaa", "aa", "b"), "ba");
+    EXPECT_EQ(replaceAll("x\ry", "\r", ""), "xy");
+    EXPECT_EQ(replaceAll("", "a", "b"), "");
+    EXPECT_EQ(replaceAll("\\\\;", "\\;", ";"), "\\;");
+}
+
+TEST(CsvRowWriter, WritesExportableRowsInBlocks) {
+    Fixture f;
+    f.add({{Field::fullName, "a"}});
+    f.add({{Field::fullName, "b"}}, false);
+    f.add({{Field::fullName, "c"}});
+    StringSink sink;
+    CsvRowWriter writer(sink);
+    int count = 0;
+    for (const auto& record : f.list.records) EXPECT_EQ(writer.writeContactRow(f.list, record, count), 0);
+    EXPECT_EQ(writer.finish(count), 0);
+    EXPECT_EQ(count, 2);
+    EXPECT_EQ(sink.bytes, csvRow({{1, "a"}}) + csvRow({{1, "c"}}));
+    EXPECT_EQ(sink.writes, 1);
+}
+
+TEST(CsvRowWriter, EachRowSucceedsOrFailsByItself) {
+    Fixture f;
+    for (const char* name : {"a", "b", "c", "d"}) f.add({{Field::fullName, name}});
+    const std::size_t rowSize = csvRow({{1, "a"}}).size();
+    for (std::size_t capacity : {0 * rowSize, rowSize, rowSize + 5, 2 * rowSize, 4 * rowSize}) {
+        for (std::size_t block : {std::size_t{1}, std::size_t{1} << 20}) {
+            StringSink sink;
+            sink.capacity = capacity;
+            CsvRowWriter writer(sink, block);
+            int count = 0;
+            int failures = 0;
+            for (const auto& record : f.list.records) failures += writer.writeContactRow(f.list, record, count);
+            failures += writer.finish(count);
+            const int whole = static_cast<int>(capacity / rowSize);
+            EXPECT_EQ(count, whole) << capacity << " " << block;
+            EXPECT_EQ(failures, 4 - whole) << capacity << " " << block;
+            // What reached the destination is the rows in order, the last one cut.
+            const std::string all = csvRow({{1, "a"}}) + csvRow({{1, "b"}}) + csvRow({{1, "c"}}) + csvRow({{1, "d"}});
+            EXPECT_EQ(sink.bytes, all.substr(0, capacity));
+        }
+    }
+}
+
+}  // namespace
+}  // namespace velmora

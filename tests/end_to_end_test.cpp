@@ -1,1 +1,125 @@
+// Whole conversions: a source file in, the CSV bytes and the message lines out.
 #include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "conversion/conversion.h"
+#include "csv/csv_writer.h"
+#include "tests/test_support.h"
+
+namespace velmora {
+namespace {
+
+using test::csvRow;
+using test::sjis;
+using Strings = std::vector<std::string>;
+using Columns = std::map<int, std::string>;
+
+struct Outcome {
+    std::string csv;
+    Strings messages;
+    Strings errors;
+};
+
+Outcome convert(const std::filesystem::path& source) {
+    test::TempDir dir;
+    const auto copy = dir / "source.vcf";
+    std::filesystem::copy_file(source, copy);
+    const auto destination = dir / "out.csv";
+    test::RecordingUi ui;
+    runConversion(destination, copy, ui);
+    return {test::readFile(destination), ui.messages, ui.errors};
+}
+
+std::filesystem::path data(std::string_view name) { return std::filesystem::path(VELMORA_TEST_DATA) / name; }
+
+std::string csvFile(std::initializer_list<Columns> rows) {
+    std::string csv(csvHeader());
+    for (const auto& row : rows) csv += csvRow(row);
+    return csv;
+}
+
+Strings completed(int input, int output) {
+    return {"変換処理中...", "変換が完了しました。",
+            "入力データ：" + std::to_string(input) + "件、　出力データ：" + std::to_string(output) + "件"};
+}
+
+// Reports the first line and column where two CSV files differ.
+void expectSameCsv(const std::string& actual, const std::string& expected) {
+    if (actual == expected) return;
+    std::size_t line = 1, column = 1, i = 0;
+    for (; i < actual.size() && i < expected.size() && actual[i] == expected[i]; ++i) {
+        if (actual[i] == '\n') ++line, column = 0;
+        ++column;
+    }
+    ADD_FAILURE() << "CSV differs at line " << line << ", byte " << column << ": expected "
+                  << ::testing::PrintToString(expected.substr(i, 40)) << ", got "
+                  << ::testing::PrintToString(actual.substr(i, 40));
+}
+
+TEST(EndToEnd, WorkedExample) {
+    const Outcome out = convert(data("worked_example.vcf"));
+    expectSameCsv(out.csv, csvFile({{{1, sjis("山田 太郎")}, {40, "090-1234-5678"}}}));
+    EXPECT_EQ(out.messages, completed(1, 1));
+    EXPECT_TRUE(out.errors.empty());
+}
+
+TEST(EndToEnd, SampleAddressBook) {
+    const Outcome out = convert(std::filesystem::path(VELMORA_SAMPLES) / "sample.vcf");
+    expectSameCsv(out.csv,
+                  csvFile({
+                      {{1, sjis("山田 太郎")}, {3, "\xD4\xCF"}, {15, sjis("千代田1-1-1")}, {18, sjis("千代田区")},
+                       {19, sjis("東京都")}, {20, "100-0001"}, {21, sjis("日本")}, {30, "03-9876-5432"},
+                       {37, "03-1234-5678"}, {40, "090-1234-5678"},
+                       {58, sjis("高校の同級生。毎年の年賀状を忘れずに。")}, {79, "1980/01/15"},
+                       {80, "taro.yamada@example.ne.jp"}, {83, "yamada@example.co.jp"}},
+                      {{1, sjis("佐藤 花子")}, {3, "\xBB\xC4"}, {5, sjis("株式会社サンプル")}, {31, "080-5555-1111"},
+                       {35, "03-5555-0000"}, {40, "070-1111-2222"}, {49, "http://www.example.jp/hanako"},
+                       {80, "hanako@docomo.example.jp"}},
+                      {{1, "\x95\x5C \x94\x5C\x83\x5C"}, {3, "\xCB\xAE"}, {43, "011-222-3333"},
+                       {58, sjis("予定表;能力")}},
+                      {{1, sjis("鈴木 一郎")}, {3, sjis("す")}, {5, sjis("鈴木商店")}, {40, "090-0000-1111"},
+                       {80, "ichiro@example.com"}},
+                  }));
+    EXPECT_EQ(out.messages, completed(5, 4));
+}
+
+TEST(EndToEnd, LineEndsAndEncodings) {
+    struct Case {
+        std::string_view file;
+        std::string csv;
+        Strings messages;
+    } cases[] = {
+        {"no_line_end.vcf", csvFile({{{1, "a b"}}}), completed(1, 1)},
+        {"lf_line_ends.vcf", csvFile({{{1, sjis("青木 みどり")}, {37, "01"}}}), completed(1, 1)},
+        {"utf16le.vcf", csvFile({{{1, sjis("鈴木 花")}}}), completed(1, 1)},
+        // A cut-short BASE64 value keeps the bytes it determines; a photo that
+        // runs into the end of the file leaves its contact incomplete.
+        {"truncated_base64.vcf", csvFile({{{1, "a"}, {58, "ABC"}}}), completed(1, 1)},
+        // "=" with one digit, and a soft line break right before END:VCARD.
+        {"qp_equals_at_end.vcf", csvFile({{{1, "a\x03"}, {58, "x\x04"}}}), completed(1, 1)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const Outcome out = convert(data(c.file));
+        expectSameCsv(out.csv, c.csv);
+        EXPECT_EQ(out.messages, c.messages);
+        EXPECT_TRUE(out.errors.empty());
+    }
+}
+
+TEST(EndToEnd, RefusedAndMeaninglessSources) {
+    const Outcome be = convert(data("utf16be.vcf"));
+    EXPECT_EQ(be.csv, "");
+    EXPECT_EQ(be.errors, Strings{"変換元ファイルの文字コードに対応していません。"});
+    EXPECT_EQ(be.messages, (Strings{"変換処理中...", "変換処理に失敗しました。"}));
+
+    const Outcome junk = convert(data("binary_junk.vcf"));
+    EXPECT_EQ(junk.csv, csvHeader());
+    EXPECT_EQ(junk.messages, (Strings{"変換処理中...", "出力対象データが1件もありませんでした。"}));
+}
+
+}  // namespace
+}  // namespace velmora

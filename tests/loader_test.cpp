@@ -1,1 +1,106 @@
+#include "vcard/loader.h"
+
 #include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/platform.h"
+#include "tests/test_support.h"
+
+namespace velmora {
+namespace {
+
+using namespace std::string_literals;
+
+const std::string kCard = "BEGIN:VCARD\r\nN:A\r\nEND:VCARD\r\n";
+
+// UTF-16LE bytes of ASCII text.
+std::string utf16(std::string_view ascii) {
+    std::string out;
+    for (char c : ascii) out += std::string{c, '\0'};
+    return out;
+}
+
+struct Loaded {
+    int result;
+    std::size_t records;
+    std::string name;
+};
+
+Loaded load(std::string_view bytes) {
+    test::TempDir dir;
+    const auto path = dir / "book.vcf";
+    test::writeFile(path, bytes);
+    ContactList list;
+    const int result = loadSourceFile(path, list);
+    return {result, list.count(), list.empty() ? "" : test::fieldText(list, list.records[0], Field::fullName)};
+}
+
+TEST(LoadSourceFile, RecognisesByteOrderMarks) {
+    struct Case {
+        const char* what;
+        std::string bytes;
+        int result;
+        std::size_t records;
+    } cases[] = {
+        {"empty file", "", 0, 0},
+        {"one byte", "B", 0, 0},
+        {"no mark", kCard, 0, 1},
+        {"UTF-8 mark", "\xEF\xBB\xBF" + kCard, 0, 1},
+        {"UTF-8 mark alone", "\xEF\xBB\xBF", 0, 0},
+        {"broken UTF-8 mark is text", "\xEF\xBB" + kCard, 0, 0},
+        {"two bytes EF BB", "\xEF\xBB", 0, 0},
+        {"UTF-16LE mark alone", "\xFF\xFE", 0, 0},
+        {"UTF-16LE", "\xFF\xFE" + utf16(kCard), 0, 1},
+        {"UTF-16LE odd byte dropped", "\xFF\xFE" + utf16(kCard) + "Z", 0, 1},
+        {"FF FE 00 00 is UTF-16LE", "\xFF\xFE\0\0"s + kCard, 0, 0},
+        {"UTF-16BE refused", "\xFE\xFF" + kCard, -5, 0},
+        {"UTF-16BE mark alone", "\xFE\xFF", -5, 0},
+        {"UTF-16LE without mark ends at its first zero", utf16(kCard), 0, 0},
+        {"zero byte ends the text", "BEGIN:VCARD\r\nN:A\r\nEND:VCARD\r\n\0BEGIN:VCARD\r\nN:B\r\nEND:VCARD\r\n"s, 0, 1},
+        {"zero code unit ends UTF-16 text", "\xFF\xFE" + utf16(kCard) + "\0\0"s + utf16(kCard), 0, 1},
+    };
+    for (const auto& c : cases) {
+        const Loaded loaded = load(c.bytes);
+        EXPECT_EQ(loaded.result, c.result) << c.what;
+        EXPECT_EQ(loaded.records, c.records) << c.what;
+    }
+}
+
+TEST(LoadSourceFile, ConvertsUtf16IntoTheAnsiCodePage) {
+    // N:山田 in UTF-16LE; a character code page 932 lacks becomes "?".
+    const std::string text = "\xFF\xFE" + utf16("BEGIN:VCARD\r\nN:") + "\x71\x5C\x30\x75" + "\x3D\xD8\x00\xDE"s +
+                             utf16("\r\nEND:VCARD\r\n");
+    const Loaded loaded = load(text);
+    EXPECT_EQ(loaded.result, 0);
+    EXPECT_EQ(loaded.name, "\x8E\x52\x93\x63?");
+}
+
+TEST(LoadSourceFile, MissingOrLockedSourceFailsToOpen) {
+    test::TempDir dir;
+    ContactList list;
+    EXPECT_EQ(loadSourceFile(dir / "missing.vcf", list), -1);
+    EXPECT_EQ(loadSourceFile(dir.path(), list), -1);  // a folder
+
+    const auto path = dir / "book.vcf";
+    test::writeFile(path, kCard);
+    platform::SourceFile holder;
+    ASSERT_TRUE(holder.open(path));
+    EXPECT_EQ(loadSourceFile(path, list), -1);
+    holder.close();
+    EXPECT_EQ(loadSourceFile(path, list), 0);
+    EXPECT_EQ(list.count(), 1u);
+}
+
+TEST(LoadSourceFile, NeverChangesTheSource) {
+    test::TempDir dir;
+    const auto path = dir / "book.vcf";
+    const std::string bytes = "\xFF\xFE" + utf16(kCard);
+    test::writeFile(path, bytes);
+    ContactList list;
+    EXPECT_EQ(loadSourceFile(path, list), 0);
+    EXPECT_EQ(test::readFile(path), bytes);
+}
+
+}  // namespace
+}  // namespace velmora

@@ -42,7 +42,7 @@ std::string csvRow(const std::map<int, std::string>& columns) {
     std::string row;
     for (int column = 0; column < 95; ++column) {
         const auto it = columns.find(column);
-        if (it != columns.end()) row += '"' + it->second + '"';
+        if (it != columns.end()) row.append(1, '"').append(it->second).append(1, '"');
         if (column < 94) row += ',';
     }
     return row + "\r\n";

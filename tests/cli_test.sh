@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# The console converter as a user runs it: exit statuses, where each line
+# goes, relative paths, and the overwrite question without a terminal.
+set -u
+convert=$(realpath "$1")
+sample=$2
+dir=$(mktemp -d)
+trap 'rm -rf "$dir"' EXIT
+failures=0
+check() {  # check DESCRIPTION EXPECTED ACTUAL
+  if [ "$2" != "$3" ]; then
+    echo "FAIL: $1"; echo "  expected: $2"; echo "  actual:   $3"; failures=$((failures + 1))
+  fi
+}
+
+"$convert" --help >"$dir/help" 2>&1; check "--help exits 0" 0 $?
+grep -q "Usage: velmora-convert" "$dir/help"; check "--help in English" 0 $?
+grep -q "使い方" "$dir/help"; check "--help in Japanese" 0 $?
+"$convert" only-one.vcf >/dev/null 2>&1; check "one path is a wrong command line" 2 $?
+"$convert" a.vcf b.csv --overwrite --append >/dev/null 2>&1; check "both choices is a wrong command line" 2 $?
+"$convert" a.vcf b.csv --bogus >/dev/null 2>&1; check "unknown option" 2 $?
+
+cp "$sample" "$dir/book.vcf"
+(cd "$dir" && "$convert" book.vcf book.csv >out 2>err); check "relative paths convert" 0 $?
+check "messages on standard output" "変換処理中...|変換が完了しました。|入力データ：5件、　出力データ：4件" "$(paste -sd'|' "$dir/out")"
+check "nothing on standard error" "" "$(cat "$dir/err")"
+size=$(wc -c <"$dir/book.csv")
+
+"$convert" "$dir/book.vcf" "$dir/book.csv" </dev/null >"$dir/out" 2>"$dir/err"; check "cancel without a terminal ends normally" 0 $?
+check "cancel adds no message" "" "$(cat "$dir/out")"
+grep -q -- "--overwrite" "$dir/err"; check "cancel says how to choose" 0 $?
+check "cancel leaves the file" "$size" "$(wc -c <"$dir/book.csv")"
+
+"$convert" "$dir/book.vcf" "$dir/book.csv" --append >/dev/null 2>&1; check "append" 0 $?
+check "append adds the rows without a header" $((size * 2 - 1130)) "$(wc -c <"$dir/book.csv")"
+
+"$convert" "$dir/missing.vcf" "$dir/x.csv" >"$dir/out" 2>"$dir/err"; check "a failed run exits 1" 1 $?
+check "the reason goes to standard error" "変換元ファイルがありません。" "$(cat "$dir/err")"
+
+printf '\xfe\xff\x00B' >"$dir/be.vcf"
+"$convert" "$dir/be.vcf" "$dir/be.csv" >"$dir/out" 2>"$dir/err"; check "unsupported encoding exits 1" 1 $?
+check "failure lines" "変換処理中...|変換処理に失敗しました。" "$(paste -sd'|' "$dir/out")"
+
+echo "$((21 - failures)) passed, $failures failed"
+[ "$failures" -eq 0 ]
