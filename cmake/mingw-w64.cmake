@@ -1,12 +1,13 @@
 # Cross-compiling for 64-bit Windows with mingw-w64 (Debian's
-# g++-mingw-w64-x86-64). The win32 thread model is chosen explicitly: the
-# program has one thread and needs no winpthread DLL.
+# g++-mingw-w64-x86-64). The posix thread model is chosen explicitly: it gives
+# std::mutex, which GoogleTest needs; winpthread is linked statically with
+# everything else.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
 set(VELMORA_MINGW_PREFIX x86_64-w64-mingw32)
-find_program(VELMORA_MINGW_CXX NAMES ${VELMORA_MINGW_PREFIX}-g++-win32 ${VELMORA_MINGW_PREFIX}-g++ REQUIRED)
-find_program(VELMORA_MINGW_CC NAMES ${VELMORA_MINGW_PREFIX}-gcc-win32 ${VELMORA_MINGW_PREFIX}-gcc REQUIRED)
+find_program(VELMORA_MINGW_CXX NAMES ${VELMORA_MINGW_PREFIX}-g++-posix ${VELMORA_MINGW_PREFIX}-g++ REQUIRED)
+find_program(VELMORA_MINGW_CC NAMES ${VELMORA_MINGW_PREFIX}-gcc-posix ${VELMORA_MINGW_PREFIX}-gcc REQUIRED)
 set(CMAKE_CXX_COMPILER ${VELMORA_MINGW_CXX})
 set(CMAKE_C_COMPILER ${VELMORA_MINGW_CC})
 set(CMAKE_RC_COMPILER ${VELMORA_MINGW_PREFIX}-windres)
