@@ -124,37 +124,52 @@ std::string makeHeader() {
     return header;
 }
 
-// Pass over a value as the escaping sees it: double quotes doubled, CR and LF
-// removed, and a single-byte backslash followed by ";" written as ";". A
-// backslash that is the second byte of a double-byte character (表 is 95 5C)
-// escapes nothing, so the character stays whole.
+constexpr std::array<bool, 256> makeSpecialTable() {
+    std::array<bool, 256> table{};
+    table['"'] = table['\r'] = table['\n'] = table['\\'] = true;
+    return table;
+}
+constexpr auto kSpecial = makeSpecialTable();
+
+// Appends a value as the escaping leaves it: double quotes doubled, CR and LF
+// removed, and a single-byte backslash followed by ";" (line breaks between
+// them removed first) written as ";". A backslash that is the second byte of
+// a double-byte character (表 is 95 5C) escapes nothing, so the character
+// stays whole; lead and trail bytes are judged on the text without its line
+// breaks. Runs of ordinary bytes are copied at once.
 void appendEscaped(std::string_view value, std::string& row) {
     const auto& lead = platform::leadByteTable();
+    const std::size_t n = value.size();
+    std::size_t run = 0;
     bool afterLead = false;
-    bool pendingBackslash = false;
-    for (const char ch : value) {
-        const auto c = static_cast<unsigned char>(ch);
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto c = static_cast<unsigned char>(value[i]);
+        if (!kSpecial[c]) {
+            afterLead = !afterLead && lead[c];
+            continue;
+        }
+        row.append(value.data() + run, i - run);
+        run = i + 1;
         if (c == '\r' || c == '\n') continue;
-        if (pendingBackslash) {
-            pendingBackslash = false;
-            if (c == ';') {
+        const bool secondByte = afterLead;
+        afterLead = false;
+        if (c == '"') {
+            row += "\"\"";
+            continue;
+        }
+        if (!secondByte) {
+            std::size_t next = i + 1;
+            while (next < n && (value[next] == '\r' || value[next] == '\n')) ++next;
+            if (next < n && value[next] == ';') {
                 row += ';';
+                i = next;
+                run = next + 1;
                 continue;
             }
-            row += '\\';
         }
-        if (afterLead) {
-            afterLead = false;
-        } else if (c == '\\') {
-            pendingBackslash = true;
-            continue;
-        } else {
-            afterLead = lead[c];
-        }
-        row += ch;
-        if (c == '"') row += '"';
+        row += '\\';
     }
-    if (pendingBackslash) row += '\\';
+    row.append(value.data() + run, n - run);
 }
 
 }  // namespace
@@ -218,7 +233,6 @@ void appendCsvField(std::optional<std::string_view> value, std::string& row) {
 
 void formatContactRow(const ContactList& list, const ContactRecord& record, std::string& row) {
     row.clear();
-    row.reserve(rowBufferSize(list, record));
     for (std::size_t i = 0; i + 1 < columns.size(); ++i) {
         if (columns[i].field)
             appendCsvField(list.text(record, *columns[i].field), row);

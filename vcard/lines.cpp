@@ -6,17 +6,26 @@
 #include "vcard/tokens.h"
 
 namespace velmora {
+namespace {
+
+constexpr Keyword kShiftJis("SHIFT_JIS");
+constexpr Keyword kUtf8("UTF-8");
+constexpr Keyword kBase64("BASE64");
+constexpr Keyword kQuotedPrintable("QUOTED-PRINTABLE");
+
+}  // namespace
 
 void feedLine(LineState& lineState, std::string_view line) {
     if (!lineState.pending) {
-        thread_local TokenList nameTokens;
-        splitTokens(namePart(line), ';', true, nameTokens);
+        // The keywords are looked for in the property name and parameters.
+        const std::string_view parameters = namePart(line);
+        const TextProfile profile = profileOf(parameters);
         std::int32_t charset = CharsetNone;
-        if (hasParam("SHIFT_JIS", nameTokens)) charset = CharsetShiftJis;
-        if (hasParam("UTF-8", nameTokens)) charset = CharsetUtf8;
+        if (containsKeyword(parameters, profile, kShiftJis)) charset = CharsetShiftJis;
+        if (containsKeyword(parameters, profile, kUtf8)) charset = CharsetUtf8;
         std::int32_t encoding = EncodingNone;
-        if (hasParam("BASE64", nameTokens)) encoding = EncodingBase64;
-        if (hasParam("QUOTED-PRINTABLE", nameTokens)) encoding = EncodingQuotedPrintable;
+        if (containsKeyword(parameters, profile, kBase64)) encoding = EncodingBase64;
+        if (containsKeyword(parameters, profile, kQuotedPrintable)) encoding = EncodingQuotedPrintable;
         if (charset == CharsetNone && encoding == EncodingNone) {
             lineState.state = AssemblyState::lineReady;
             return;

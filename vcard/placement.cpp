@@ -15,9 +15,13 @@ using KeywordSet = std::uint32_t;
 
 // The type keywords of each kind of line, in their order; PREF is tested too
 // but belongs to neither list, so it never makes another keyword "not only".
-constexpr std::array<std::string_view, 13> telTypeKeywords = {
-    "WORK", "HOME", "CELL", "PCS", "VOICE", "FAX", "MSG", "PAGER", "BBS", "MODEM", "CAR", "ISDN", "VIDEO"};
-constexpr std::array<std::string_view, 5> emailTypeKeywords = {"WORK", "HOME", "CELL", "PCS", "INTERNET"};
+constexpr std::array<Keyword, 13> telTypeKeywords = {
+    Keyword("WORK"), Keyword("HOME"), Keyword("CELL"), Keyword("PCS"),   Keyword("VOICE"), Keyword("FAX"),
+    Keyword("MSG"),  Keyword("PAGER"), Keyword("BBS"), Keyword("MODEM"), Keyword("CAR"),   Keyword("ISDN"),
+    Keyword("VIDEO")};
+constexpr std::array<Keyword, 5> emailTypeKeywords = {Keyword("WORK"), Keyword("HOME"), Keyword("CELL"),
+                                                      Keyword("PCS"), Keyword("INTERNET")};
+constexpr Keyword kPref("PREF");
 
 namespace tel {
 enum : KeywordSet {
@@ -66,11 +70,13 @@ const std::vector<PlacementRule> emailRules = {
 };
 
 template <std::size_t N>
-KeywordSet presentKeywords(Tokens nameTokens, const std::array<std::string_view, N>& listed) {
+KeywordSet presentKeywords(Tokens nameTokens, const std::array<Keyword, N>& listed) {
+    TextProfile profile = 0;
+    for (std::string_view token : nameTokens) profile |= profileOf(token);
     KeywordSet set = 0;
     for (std::size_t i = 0; i < N; ++i)
-        if (hasParam(listed[i], nameTokens)) set |= 1u << i;
-    if (hasParam("PREF", nameTokens)) set |= 1u << N;
+        if (listed[i].mayOccurIn(profile) && hasParam(listed[i], nameTokens)) set |= 1u << i;
+    if (kPref.mayOccurIn(profile) && hasParam(kPref, nameTokens)) set |= 1u << N;
     return set;
 }
 
@@ -97,10 +103,10 @@ void place(ContactList& list, ContactRecord* record, Tokens valueTokens, const L
 }
 
 template <std::size_t N>
-bool onlyType(Tokens nameTokens, std::string_view keyword, const std::array<std::string_view, N>& listed) {
+bool onlyType(Tokens nameTokens, std::string_view keyword, const std::array<Keyword, N>& listed) {
     if (!hasParam(keyword, nameTokens)) return false;
-    for (std::string_view other : listed)
-        if (other != keyword && hasParam(other, nameTokens)) return false;
+    for (const Keyword& other : listed)
+        if (other.text() != keyword && hasParam(other, nameTokens)) return false;
     return true;
 }
 

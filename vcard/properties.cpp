@@ -102,6 +102,15 @@ void storeNotes(const Line& line) { storeSingle(line, Field::notes); }
 void storeTelephone(const Line& line) { placeTelephone(line.list, &line.record, line.name, line.value, line.state); }
 void storeEmail(const Line& line) { placeEmail(line.list, &line.record, line.name, line.value, line.state); }
 
+constexpr Keyword kVersion21("2.1");
+constexpr Keyword kVersion30("3.0");
+constexpr Keyword kCharset("CHARSET");
+constexpr Keyword kShiftJis("SHIFT_JIS");
+constexpr Keyword kUtf8("UTF-8");
+constexpr Keyword kEncoding("ENCODING");
+constexpr Keyword kQuotedPrintable("QUOTED-PRINTABLE");
+constexpr Keyword kBase64("BASE64");
+
 struct PropertyRule {
     std::string_view name;
     void (*apply)(const Line&);
@@ -139,27 +148,28 @@ int processPropertyLine(ContactList& list, std::string_view line, const LineStat
     }
     if (record == nullptr || record->complete) return 0;
 
-    Scratch& s = scratch();
-    splitTokens(namePart(line), ';', true, s.name);
-    const std::string_view propertyName = s.name[0];
-
+    const std::string_view nameText = namePart(line);
+    const std::string_view propertyName = nameText.substr(0, findUnescaped(nameText, ';', true));
     if (equalsIgnoreCase(propertyName, "VERSION")) {
-        splitTokens(valueText, ';', true, s.value);
-        if (!hasParam("2.1", s.value) && !hasParam("3.0", s.value)) record->unsupported = true;
+        const TextProfile profile = profileOf(valueText);
+        if (!containsKeyword(valueText, profile, kVersion21) && !containsKeyword(valueText, profile, kVersion30))
+            record->unsupported = true;
         return 0;
     }
     const PropertyRule* rule = findRule(propertyName);
     if (rule == nullptr) return 0;
 
+    Scratch& s = scratch();
+    splitTokens(nameText, ';', true, s.name);
     splitTokens(valueText, ';', true, s.value);
     rule->apply(Line{list, *record, s.name, s.value, lineState});
 
     // Checked after the value was stored: a line can keep its value and still
     // mark the whole contact as one the address book could not read.
-    if (hasParam("CHARSET", s.name) && !hasParam("SHIFT_JIS", s.name) && !hasParam("UTF-8", s.name))
-        record->unsupported = true;
-    if (hasParam("ENCODING", s.name) && !hasParam("QUOTED-PRINTABLE", s.name) && !hasParam("BASE64", s.name))
-        record->unsupported = true;
+    const TextProfile profile = profileOf(nameText);
+    const auto has = [&](const Keyword& keyword) { return containsKeyword(nameText, profile, keyword); };
+    if (has(kCharset) && !has(kShiftJis) && !has(kUtf8)) record->unsupported = true;
+    if (has(kEncoding) && !has(kQuotedPrintable) && !has(kBase64)) record->unsupported = true;
     return 0;
 }
 

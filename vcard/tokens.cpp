@@ -1,5 +1,6 @@
 #include "vcard/tokens.h"
 
+#include <array>
 #include <cstring>
 
 #include "platform/platform.h"
@@ -9,19 +10,37 @@ namespace {
 
 constexpr unsigned char upper(unsigned char c) { return (c >= 'a' && c <= 'z') ? c - ('a' - 'A') : c; }
 
-// Whether `upperKeyword` (already upper-cased) occurs in `text` upper-cased.
-bool containsFolded(std::string_view text, std::string_view upperKeyword) {
+bool matchesAt(std::string_view text, std::size_t at, std::string_view upperKeyword) {
+    for (std::size_t j = 0; j < upperKeyword.size(); ++j)
+        if (upper(static_cast<unsigned char>(text[at + j])) != static_cast<unsigned char>(upperKeyword[j]))
+            return false;
+    return true;
+}
+
+// Whether the keyword occurs in `text` upper-cased.
+bool containsFolded(std::string_view text, const Keyword& keyword) {
+    const std::string_view upperKeyword = keyword.text();
     const std::size_t k = upperKeyword.size();
     if (k == 0) return true;
     if (text.size() < k) return false;
-    const unsigned char first = static_cast<unsigned char>(upperKeyword[0]);
-    for (std::size_t i = 0; i + k <= text.size(); ++i) {
-        if (upper(static_cast<unsigned char>(text[i])) != first) continue;
-        std::size_t j = 1;
-        while (j < k && upper(static_cast<unsigned char>(text[i + j])) ==
-                            static_cast<unsigned char>(upperKeyword[j]))
-            ++j;
-        if (j == k) return true;
+    const std::size_t last = text.size() - k;  // last possible start
+    const std::size_t anchor = keyword.anchor();
+    if (anchor == k) {
+        // All letters: candidates are the places of the first letter in
+        // either case.
+        const auto first = static_cast<unsigned char>(upperKeyword[0]);
+        for (std::size_t i = 0; i <= last; ++i)
+            if ((static_cast<unsigned char>(text[i]) & 0xDF) == first && matchesAt(text, i, upperKeyword)) return true;
+        return false;
+    }
+    const char* base = text.data();
+    const char* p = base + anchor;
+    const char* end = base + last + anchor + 1;
+    while (p < end) {
+        p = static_cast<const char*>(std::memchr(p, upperKeyword[anchor], static_cast<std::size_t>(end - p)));
+        if (p == nullptr) return false;
+        if (matchesAt(text, static_cast<std::size_t>(p - base) - anchor, upperKeyword)) return true;
+        ++p;
     }
     return false;
 }
@@ -30,29 +49,22 @@ bool containsFolded(std::string_view text, std::string_view upperKeyword) {
 
 std::size_t findUnescaped(std::string_view text, char separator, bool escapeAware) {
     const auto& lead = platform::leadByteTable();
-    // One walk from the start of the text judges every byte as the C
-    // runtime's multibyte type test would, without walking again per byte:
-    // after a lead byte comes its second byte, and the byte after that is
-    // judged afresh.
-    bool afterLead = false;
-    bool afterBackslash = false;  // the previous byte is a single-byte backslash
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (afterLead) {
-            afterLead = false;
-            afterBackslash = false;
-            if (c == static_cast<unsigned char>(separator)) return i;
-            continue;
-        }
-        if (c == static_cast<unsigned char>(separator)) {
-            if (!escapeAware || !afterBackslash) return i;
-            afterBackslash = false;  // escaped: the search goes on behind it
-            continue;
-        }
-        afterBackslash = (c == '\\');
-        afterLead = lead[c];
+    std::size_t start = 0;  // where the current search began
+    for (;;) {
+        const void* hit = std::memchr(text.data() + start, separator, text.size() - start);
+        if (hit == nullptr) return std::string_view::npos;
+        const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
+        // Only a backslash right before the separator can escape it; anything
+        // else, or a separator that is itself the second byte of a double-byte
+        // character, separates.
+        if (!escapeAware || at == start || text[at - 1] != '\\') return at;
+        // Whether that backslash is a character of its own or the second byte
+        // of one (表 is 95 5C) is known only by walking from the search start.
+        bool afterLead = false;
+        for (std::size_t i = start; i + 1 < at; ++i) afterLead = !afterLead && lead[static_cast<unsigned char>(text[i])];
+        if (afterLead) return at;
+        start = at + 1;  // escaped: search on behind it, judging afresh from there
     }
-    return std::string_view::npos;
 }
 
 void splitTokens(std::string_view text, char separator, bool escapeAware, TokenList& tokens,
@@ -95,30 +107,33 @@ void splitPropertyLine(std::string_view line, TokenList& nameTokens, TokenList& 
         valueTokens.clear();
 }
 
-bool hasParam(std::string_view keyword, std::span<const std::string_view> tokens) {
-    char buffer[64];
-    std::string upperKeywordStorage;
-    std::string_view upperKeyword;
-    if (keyword.size() <= sizeof buffer) {
-        for (std::size_t i = 0; i < keyword.size(); ++i)
-            buffer[i] = static_cast<char>(upper(static_cast<unsigned char>(keyword[i])));
-        upperKeyword = std::string_view(buffer, keyword.size());
-    } else {
-        upperKeywordStorage.assign(keyword);
-        for (char& c : upperKeywordStorage) c = static_cast<char>(upper(static_cast<unsigned char>(c)));
-        upperKeyword = upperKeywordStorage;
-    }
+TextProfile profileOf(std::string_view text) {
+    static constexpr auto table = [] {
+        std::array<TextProfile, 256> t{};
+        for (int c = 0; c < 256; ++c) t[c] = profileBit(static_cast<unsigned char>(c));
+        return t;
+    }();
+    TextProfile profile = 0;
+    for (char c : text) profile |= table[static_cast<unsigned char>(c)];
+    return profile;
+}
+
+bool containsKeyword(std::string_view text, const Keyword& keyword) { return containsFolded(text, keyword); }
+
+bool containsKeyword(std::string_view text, TextProfile profile, const Keyword& keyword) {
+    return keyword.mayOccurIn(profile) && containsFolded(text, keyword);
+}
+
+bool hasParam(const Keyword& keyword, std::span<const std::string_view> tokens) {
     for (std::string_view token : tokens)
-        if (containsFolded(token, upperKeyword)) return true;
+        if (containsFolded(token, keyword)) return true;
     return false;
 }
 
-bool equalsIgnoreCase(std::string_view text, std::string_view expected) {
-    if (text.size() != expected.size()) return false;
-    for (std::size_t i = 0; i < text.size(); ++i)
-        if (upper(static_cast<unsigned char>(text[i])) != upper(static_cast<unsigned char>(expected[i])))
-            return false;
-    return true;
+bool hasParam(std::string_view keyword, std::span<const std::string_view> tokens) {
+    std::string upperKeyword(keyword);
+    for (char& c : upperKeyword) c = static_cast<char>(upper(static_cast<unsigned char>(c)));
+    return hasParam(Keyword(upperKeyword), tokens);
 }
 
 }  // namespace velmora
