@@ -231,15 +231,54 @@ void appendCsvField(std::optional<std::string_view> value, std::string& row) {
     row += ',';
 }
 
+namespace {
+
+// The row as runs of empty columns, each followed by one mapped field.
+struct Segment {
+    std::size_t emptyColumns;
+    Field field;
+};
+
+struct RowLayout {
+    std::vector<Segment> segments;
+    std::size_t trailingEmptyColumns = 0;  // before the last column, which is always empty
+};
+
+const RowLayout& rowLayout() {
+    static const RowLayout layout = [] {
+        RowLayout l;
+        std::size_t empty = 0;
+        for (std::size_t i = 0; i + 1 < columns.size(); ++i) {
+            if (columns[i].field) {
+                l.segments.push_back({empty, *columns[i].field});
+                empty = 0;
+            } else {
+                ++empty;
+            }
+        }
+        l.trailingEmptyColumns = empty;
+        return l;
+    }();
+    return layout;
+}
+
+// Appends the row of `record`, CR LF included.
+void appendContactRow(const ContactList& list, const ContactRecord& record, std::string& out) {
+    static constexpr std::string_view commas = ",,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,";
+    const RowLayout& layout = rowLayout();
+    for (const Segment& segment : layout.segments) {
+        out.append(commas.substr(0, segment.emptyColumns));
+        appendCsvField(list.text(record, segment.field), out);
+    }
+    out.append(commas.substr(0, layout.trailingEmptyColumns));
+    out += "\r\n";
+}
+
+}  // namespace
+
 void formatContactRow(const ContactList& list, const ContactRecord& record, std::string& row) {
     row.clear();
-    for (std::size_t i = 0; i + 1 < columns.size(); ++i) {
-        if (columns[i].field)
-            appendCsvField(list.text(record, *columns[i].field), row);
-        else
-            row += ',';
-    }
-    row += "\r\n";
+    appendContactRow(list, record, row);
 }
 
 std::string replaceAll(std::string_view source, std::string_view pattern, std::string_view replacement) {
@@ -259,8 +298,7 @@ CsvRowWriter::CsvRowWriter(ByteSink& sink, std::size_t blockSize) : sink_(sink),
 int CsvRowWriter::writeContactRow(const ContactList& list, const ContactRecord& record, int& outputCount) {
     if (!isExportable(record)) return 0;
     try {
-        formatContactRow(list, record, row_);
-        block_ += row_;
+        appendContactRow(list, record, block_);
         rowEnds_.push_back(block_.size());
     } catch (const std::bad_alloc&) {
         return 1;  // this line could not be made; the others go on

@@ -72,7 +72,6 @@ private:
     std::size_t blockSize_;
     std::string block_;
     std::vector<std::size_t> rowEnds_;  // end offset of each queued line
-    std::string row_;
 };
 
 }  // namespace velmora

@@ -34,6 +34,11 @@ void ContactList::store(ContactRecord& record, Field field, std::string_view val
     arena_.append(value);
 }
 
+void ContactList::reserve(std::size_t recordCount, std::size_t textBytes) {
+    records.reserve(recordCount);
+    arena_.reserve(textBytes);
+}
+
 void ContactList::clear() {
     std::vector<ContactRecord>().swap(records);
     std::string().swap(arena_);

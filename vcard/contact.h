@@ -99,6 +99,9 @@ public:
 
     void clear();
 
+    // Makes room for `records` records and `textBytes` bytes of field text.
+    void reserve(std::size_t records, std::size_t textBytes);
+
 private:
     std::string arena_;
 };

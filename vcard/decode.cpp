@@ -66,28 +66,27 @@ std::string decodeBase64(std::string_view text) {
 }
 
 void decodeQuotedPrintable(std::string_view text, std::string& out) {
-    out.clear();
-    out.reserve(text.size());
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const char* eq = static_cast<const char*>(std::memchr(text.data() + i, '=', text.size() - i));
-        if (eq == nullptr) {
-            out.append(text.substr(i));
-            break;
+    // The decoded text is never longer than the encoded one.
+    out.resize(text.size());
+    char* o = out.data();
+    const std::size_t n = text.size();
+    for (std::size_t i = 0; i < n;) {
+        if (text[i] != '=') {
+            *o++ = text[i++];
+            continue;
         }
-        const std::size_t at = static_cast<std::size_t>(eq - text.data());
-        out.append(text.substr(i, at - i));
         // The "=" consumes the (at most two) characters after it.
-        const std::size_t consumed = std::min<std::size_t>(2, text.size() - at - 1);
-        const int high = consumed >= 1 ? hexValue(static_cast<unsigned char>(text[at + 1])) : -1;
+        const std::size_t consumed = std::min<std::size_t>(2, n - i - 1);
+        const int high = consumed >= 1 ? hexValue(static_cast<unsigned char>(text[i + 1])) : -1;
         if (high < 0) {
-            out.append(text.substr(at, 1 + consumed));  // not an escape: kept as written
+            for (std::size_t j = 0; j <= consumed; ++j) *o++ = text[i + j];  // not an escape: kept as written
         } else {
-            const int low = consumed == 2 ? hexValue(static_cast<unsigned char>(text[at + 2])) : -1;
-            out.push_back(static_cast<char>(low < 0 ? high : high * 16 + low));
+            const int low = consumed == 2 ? hexValue(static_cast<unsigned char>(text[i + 2])) : -1;
+            *o++ = static_cast<char>(low < 0 ? high : high * 16 + low);
         }
-        i = at + 1 + consumed;
+        i += 1 + consumed;
     }
+    out.resize(static_cast<std::size_t>(o - out.data()));
 }
 
 std::string decodeQuotedPrintable(std::string_view text) {

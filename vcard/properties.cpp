@@ -133,9 +133,10 @@ const PropertyRule* findRule(std::string_view propertyName) {
 }  // namespace
 
 int processPropertyLine(ContactList& list, std::string_view line, const LineState& lineState) {
-    bool hasValue = false;
-    const std::string_view valueText = valuePart(line, hasValue);
-    if (!hasValue) return 0;  // not a property line
+    const std::size_t colon = line.find(':');
+    if (colon == std::string_view::npos) return 0;  // not a property line
+    const std::string_view nameText = line.substr(0, colon);
+    const std::string_view valueText = line.substr(colon + 1);
 
     if (equalsIgnoreCase(line, "BEGIN:VCARD")) {
         list.records.emplace_back();
@@ -148,7 +149,6 @@ int processPropertyLine(ContactList& list, std::string_view line, const LineStat
     }
     if (record == nullptr || record->complete) return 0;
 
-    const std::string_view nameText = namePart(line);
     const std::string_view propertyName = nameText.substr(0, findUnescaped(nameText, ';', true));
     if (equalsIgnoreCase(propertyName, "VERSION")) {
         const TextProfile profile = profileOf(valueText);
