@@ -2,6 +2,7 @@
 
 #include <limits>
 #include <new>
+#include <stdexcept>
 
 namespace velmora {
 
@@ -35,8 +36,13 @@ void ContactList::store(ContactRecord& record, Field field, std::string_view val
 }
 
 void ContactList::reserve(std::size_t recordCount, std::size_t textBytes) {
-    records.reserve(recordCount);
-    arena_.reserve(textBytes);
+    // Only a head start: when the room cannot be had, the list grows as needed.
+    try {
+        records.reserve(recordCount);
+        arena_.reserve(textBytes);
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
 }
 
 void ContactList::clear() {
