@@ -10,7 +10,8 @@
 //   written, or with one "vCard情報のCSV出力に失敗しました。" line per contact
 //   line that is missing from the destination.
 //
-// Usage: alloc_failure_test FOLDER... (every .vcf file in them is used)
+// Usage: alloc_failure_test [--known=KIND,...] FOLDER...
+// (every .vcf file in the folders is used)
 #include <unistd.h>
 
 #include <algorithm>
@@ -19,6 +20,7 @@
 #include <exception>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <new>
 #include <sstream>
 #include <string>
@@ -87,8 +89,20 @@ using namespace velmora;
 
 int failures = 0;
 
-void fail(const std::string& what) {
+// Findings of a kind named with --known=KIND,... are reported but do not fail
+// the test while they are open; once a known kind no longer occurs, the test
+// fails until it is taken off the list.
+//   escape: running out of memory makes runConversion throw
+//   rows:   a contact line reported as failed is (partly) in the destination
+std::map<std::string, int> known;
+
+void fail(const std::string& what, const std::string& kind = "") {
     Disarmed d;
+    const auto k = known.find(kind);
+    if (!kind.empty() && k != known.end()) {
+        if (k->second++ < 3) std::printf("known finding (%s): %s\n", kind.c_str(), what.c_str());
+        return;
+    }
     std::fprintf(stderr, "FAIL: %s\n", what.c_str());
     ++failures;
 }
@@ -230,7 +244,8 @@ void checkConversion(const std::filesystem::path& source, const std::filesystem:
         } catch (const std::exception& e) {
             armed = false;
             fail(source.filename().string() + ": allocation " + std::to_string(n) + " failing made runConversion throw " +
-                 e.what());
+                     e.what(),
+                 "escape");
             continue;
         }
         armed = false;
@@ -252,12 +267,13 @@ void checkConversion(const std::filesystem::path& source, const std::filesystem:
         }
         if (static_cast<std::size_t>(reported) + lines.size() != referenceLines.size())
             fail(where + std::to_string(reported) + " lines reported failed and " + std::to_string(lines.size()) +
-                 " written of " + std::to_string(referenceLines.size()));
+                 " written of " + std::to_string(referenceLines.size()),
+                 "rows");
         std::size_t r = 0;
         for (const std::string& line : lines) {
             while (r < referenceLines.size() && referenceLines[r] != line) ++r;
             if (r == referenceLines.size()) {
-                fail(where + "a line that an undisturbed run does not write: " + printable(line));
+                fail(where + "a line that an undisturbed run does not write: " + printable(line), "rows");
                 break;
             }
             ++r;
@@ -270,9 +286,20 @@ void checkConversion(const std::filesystem::path& source, const std::filesystem:
 
 int main(int argc, char** argv) {
     std::vector<std::filesystem::path> sources;
-    for (int i = 1; i < argc; ++i)
-        for (const auto& entry : std::filesystem::directory_iterator(argv[i]))
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument.starts_with("--known=")) {
+            std::string kinds(argument.substr(8));
+            for (std::size_t start = 0; start <= kinds.size();) {
+                const std::size_t comma = std::min(kinds.find(',', start), kinds.size());
+                if (comma > start) known[kinds.substr(start, comma - start)] = 0;
+                start = comma + 1;
+            }
+            continue;
+        }
+        for (const auto& entry : std::filesystem::directory_iterator(argument))
             if (entry.path().extension() == ".vcf") sources.push_back(entry.path());
+    }
     std::sort(sources.begin(), sources.end());
     if (sources.empty()) {
         std::fprintf(stderr, "usage: alloc_failure_test FOLDER... (no .vcf file found)\n");
@@ -287,6 +314,12 @@ int main(int argc, char** argv) {
     std::filesystem::remove_all(folder);
 
     if (exhausted == 0) fail("no load ever reported -4: the failing allocator is not in effect");
+    for (const auto& [kind, count] : known) {
+        if (count == 0)
+            fail("the known finding \"" + kind + "\" no longer occurs: take it off --known in fuzz/CMakeLists.txt");
+        else
+            std::printf("known finding still open: %s (%d cases)\n", kind.c_str(), count);
+    }
     std::printf("%s: %d failure(s)\n", failures == 0 ? "PASSED" : "FAILED", failures);
     return failures == 0 ? 0 : 1;
 }

@@ -27,13 +27,12 @@ namespace {
 
 using namespace velmora;
 
-// The file each input is written to: one private folder per fuzzing process,
-// removed at exit. Kept on the heap so that it outlives every static.
+// The file each input is written to: one private folder per fuzzing process
+// under TMPDIR (the test script points it at a memory file system), removed
+// at exit. Kept on the heap so that it outlives every static.
 const std::filesystem::path& sourcePath() {
     static const std::filesystem::path* const path = [] {
-        const char* shm = "/dev/shm";
-        const std::filesystem::path base = std::filesystem::is_directory(shm) ? shm : std::filesystem::temp_directory_path();
-        const auto dir = base / ("velmora-fuzz-" + std::to_string(::getpid()));
+        const auto dir = std::filesystem::temp_directory_path() / ("velmora-fuzz-" + std::to_string(::getpid()));
         std::filesystem::create_directories(dir);
         auto* file = new std::filesystem::path(dir / "book.vcf");
         std::atexit([] {
