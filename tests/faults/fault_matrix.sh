@@ -242,13 +242,13 @@ run_case "Cancel: destination exists, no option, standard input not a terminal" 
 # ---- Sources that do not fit in memory
 available=$(($(awk '/^MemAvailable:/ { print $2 }' /proc/meminfo) * 1024))
 fresh_dst; src="$work/huge.vcf" dst="$work/dst/out.csv"
-truncate -s $((available * 2)) "$src"
+truncate -s $((available * 2)) "$src" || echo "FAIL: cannot make a sparse file of $((available * 2)) bytes in $work"
 status=1 out=("$CONVERTING" "$FAILED") err=("$READ_1" "$READ_2") max_seconds=5
 run_case "source (sparse) twice as large as the available memory" "not created"
 rm -f "$src"
 
 fresh_dst; src="$work/big.vcf" dst="$work/dst/out.csv"
-truncate -s $((1024 * 1024 * 1024)) "$src"
+truncate -s $((1024 * 1024 * 1024)) "$src" || echo "FAIL: cannot make a sparse file of 1 GiB in $work"
 runner=(prlimit --as=$((256 * 1024 * 1024))) status=1 out=("$CONVERTING" "$FAILED") err=("$READ_1" "$READ_2")
 max_seconds=5
 run_case "1 GiB source under a 256 MiB address-space limit" "not created"
