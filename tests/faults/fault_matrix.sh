@@ -12,7 +12,8 @@
 # destination cases run the converter as the user "nobody" (setpriv) when
 # this script runs as root. The full file system is a file-size limit
 # (RLIMIT_FSIZE through prlimit): a write past it fails the way a write to a
-# full disk does. "Larger than memory" is a sparse file bigger than the memory
+# full disk does; where a file system can be mounted, an 8 KiB tmpfs fills up
+# for real as well. "Larger than memory" is a sparse file bigger than the memory
 # the system has available, and a smaller one under an address-space limit.
 set -u
 
@@ -21,8 +22,10 @@ data=$(cd "$here/../data" && pwd)
 work=$(mktemp -d "${TMPDIR:-/tmp}/velmora-faults.XXXXXX")
 chmod 755 "$work"  # the cases run as "nobody" must reach their files
 holder=""
+mounted=""
 cleanup() {
   if [ -n "$holder" ]; then kill "$holder" 2>/dev/null; wait "$holder" 2>/dev/null; fi
+  if [ -n "$mounted" ]; then umount "$mounted"; fi
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -129,7 +132,10 @@ run_case() {
   fi
 
   local shown
-  shown=$(paste -sd'/' "$work/out" | sed 's#/# / #g')
+  # Repeated lines are shown once with their count.
+  shown=$(awk 'NR > 1 && $0 != last { print (n > 1 ? last " ×" n : last); n = 0 }
+               { last = $0; n++ } END { if (NR) print (n > 1 ? last " ×" n : last) }' "$work/out" |
+          paste -sd'/' | sed 's#/# / #g')
   [ -s "$work/err" ] && shown="${shown:+$shown; }stderr: $(paste -sd' ' "$work/err")"
   local verdict=ok
   if [ ${#problems[@]} -gt 0 ]; then
@@ -233,6 +239,35 @@ fresh_dst; src="$book" dst="$work/dst/out.csv"
 runner=(prlimit --fsize=1000) status=1 out=("$CONVERTING" "$HEADER_FAILED")
 expect < <(head -c 1000 "$header")
 run_case "file system full inside the header, new file" "the first 1000 header bytes"
+
+# A real full disk where a small file system can be mounted (root outside a
+# restricted container): an 8 KiB tmpfs, a book of 100 contacts.
+full="$work/full"
+mkdir -p "$full"
+if [ "$(id -u)" -eq 0 ] && mount -t tmpfs -o size=8k velmora-full "$full" 2>/dev/null; then
+  mounted="$full"
+  big_book="$work/book100.vcf"
+  for i in $(seq 1 100); do printf 'BEGIN:VCARD\r\nN:c%03d\r\nEND:VCARD\r\n' "$i"; done >"$big_book"
+  for i in $(seq 1 100); do row 1 "$(printf 'c%03d' "$i")"; done >"$work/rows100.csv"
+  for mode in new --append; do
+    rm -f "$full/out.csv"
+    src="$big_book" dst="$full/out.csv"
+    base="$header"
+    if [ "$mode" = --append ]; then cp "$old" "$dst"; base="$old"; options=(--append); fi
+    fit=$(((8192 - $(stat -c %s "$base")) / 102))
+    out=("$CONVERTING")
+    for ((i = fit; i < 100; i++)); do out+=("$ROW_FAILED"); done
+    out+=("$DONE" "$(counts 100 "$fit")")
+    [ "$mode" = new ] && base_words="header" || base_words="old bytes unchanged"
+    expect < <(cat "$base" "$work/rows100.csv" | head -c 8192)
+    run_case "8 KiB file system (tmpfs) full midway, ${mode/new/new file}" "$base_words, $fit whole lines, the start of the next"
+  done
+  umount "$full"
+  mounted=""
+else
+  cases=$((cases + 1))
+  table+=("| $cases | 8 KiB file system (tmpfs) full midway | | skipped: mounting a file system is not allowed here | | | skipped |")
+fi
 
 # ---- The overwrite question
 fresh_dst; src="$book" dst="$work/dst/out.csv"; cp "$old" "$dst"
