@@ -89,8 +89,10 @@ bool validatePaths(const std::filesystem::path& destination, const std::filesyst
     return true;
 }
 
-int runConversion(const std::filesystem::path& destination, const std::filesystem::path& source,
-                  UserInterface& ui) {
+namespace {
+
+int run(const std::filesystem::path& destination, const std::filesystem::path& source, UserInterface& ui,
+        bool& writing) {
     platform::WriteMode mode = platform::WriteMode::createAlways;
     if (!validatePaths(destination, source, ui)) return -1;
 
@@ -119,6 +121,7 @@ int runConversion(const std::filesystem::path& destination, const std::filesyste
         ui.appendMessage(messages::failed);
         return -1;
     }
+    writing = true;
     DestinationSink sink(file);
     if (mode != platform::WriteMode::openAlways && writeCsvHeader(sink) != Success) {
         file.close();
@@ -147,6 +150,27 @@ int runConversion(const std::filesystem::path& destination, const std::filesyste
     file.close();
     freeContactList(list);
     return 0;
+}
+
+}  // namespace
+
+int runConversion(const std::filesystem::path& destination, const std::filesystem::path& source,
+                  UserInterface& ui) {
+    bool writing = false;
+    try {
+        return run(destination, source, ui, writing);
+    } catch (const std::exception&) {
+        // Memory ran out outside the reader and the writer (a path, a message
+        // text). Before the destination was touched this is a source that
+        // could not be read, as when the reader itself runs out of memory;
+        // the run ends as failed and says so if it still can.
+        try {
+            if (!writing) ui.showError(messages::sourceUnreadable);
+            ui.appendMessage(messages::failed);
+        } catch (const std::exception&) {
+        }
+        return -1;
+    }
 }
 
 }  // namespace velmora

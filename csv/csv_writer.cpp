@@ -297,12 +297,18 @@ CsvRowWriter::CsvRowWriter(ByteSink& sink, std::size_t blockSize) : sink_(sink),
 
 int CsvRowWriter::writeContactRow(const ContactList& list, const ContactRecord& record, int& outputCount) {
     if (!isExportable(record)) return 0;
+    const std::size_t before = block_.size();
+    bool queued = false;
     try {
+        rowEnds_.push_back(before);
+        queued = true;
         appendContactRow(list, record, block_);
-        rowEnds_.push_back(block_.size());
-    } catch (const std::bad_alloc&) {
-        return 1;  // this line could not be made; the others go on
-    } catch (const std::length_error&) {
+        rowEnds_.back() = block_.size();
+    } catch (const std::exception&) {  // memory ran out
+        // This line could not be made: nothing of it stays queued, and the
+        // lines before and after it are not disturbed.
+        if (queued) rowEnds_.pop_back();
+        block_.resize(before);
         return 1;
     }
     return block_.size() >= blockSize_ ? flush(outputCount) : 0;
