@@ -294,6 +294,10 @@ public:
         written += size;
         return size;
     }
+    bool discardTail(std::size_t size) override {
+        written -= size;
+        return true;
+    }
     std::size_t written = 0;
 };
 

@@ -32,13 +32,16 @@ class DestinationSink : public ByteSink {
 public:
     explicit DestinationSink(platform::DestinationFile& file) : file_(file) {}
     std::size_t write(const char* data, std::size_t size) override { return file_.write(data, size); }
+    bool discardTail(std::size_t size) override { return size == 0 || file_.discardTail(size); }
 
 private:
     platform::DestinationFile& file_;
 };
 
-void reportFailures(UserInterface& ui, int failures) {
+// Shows one line per contact line that could not be written; returns their number.
+int reportFailures(UserInterface& ui, int failures) {
     for (int i = 0; i < failures; ++i) ui.appendMessage(messages::rowFailed);
+    return failures;
 }
 
 }  // namespace
@@ -132,12 +135,13 @@ int run(const std::filesystem::path& destination, const std::filesystem::path& s
 
     int inputCount = 0;
     int outputCount = 0;
+    int rowFailures = 0;
     CsvRowWriter writer(sink);
     for (const ContactRecord& record : list.records) {
         if (record.complete) ++inputCount;
-        reportFailures(ui, writer.writeContactRow(list, record, outputCount));
+        rowFailures += reportFailures(ui, writer.writeContactRow(list, record, outputCount));
     }
-    reportFailures(ui, writer.finish(outputCount));
+    rowFailures += reportFailures(ui, writer.finish(outputCount));
 
     if (list.empty() || outputCount == 0) {
         ui.appendMessage(messages::nothingToOutput);
@@ -149,7 +153,9 @@ int run(const std::filesystem::path& destination, const std::filesystem::path& s
     }
     file.close();
     freeContactList(list);
-    return 0;
+    // Contacts that could not be written make the run a failed one, even
+    // though it went on with the others.
+    return rowFailures == 0 ? 0 : -1;
 }
 
 }  // namespace

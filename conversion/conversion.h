@@ -24,8 +24,8 @@ public:
 };
 
 // 0 when the run ended normally (nothing to output and Cancel included),
-// -1 when it failed. Everything the user needs to know has been reported
-// through `ui`.
+// -1 when it failed or some contact lines could not be written. Everything
+// the user needs to know has been reported through `ui`.
 int runConversion(const std::filesystem::path& destination, const std::filesystem::path& source,
                   UserInterface& ui);
 

@@ -181,7 +181,10 @@ std::string_view csvHeader() {
 
 int writeCsvHeader(ByteSink& sink) {
     const std::string_view header = csvHeader();
-    return sink.write(header.data(), header.size()) == header.size() ? Success : WriteFailed;
+    const std::size_t written = sink.write(header.data(), header.size());
+    if (written == header.size()) return Success;
+    sink.discardTail(written);
+    return WriteFailed;
 }
 
 bool isExportable(const ContactRecord& record) {
@@ -327,14 +330,18 @@ int CsvRowWriter::flush(int& outputCount) {
         } else if (!stopped) {
             stopped = true;
             ++failures;
+            sink_.discardTail(written - start);
         } else {
             // After a failure each line is written by itself, as if no block
             // had been used, so that every line has its own outcome.
             const std::size_t length = end - start;
-            if (sink_.write(block_.data() + start, length) == length)
+            const std::size_t done = sink_.write(block_.data() + start, length);
+            if (done == length) {
                 ++outputCount;
-            else
+            } else {
                 ++failures;
+                sink_.discardTail(done);
+            }
         }
         start = end;
     }

@@ -14,11 +14,13 @@
 namespace velmora {
 
 // Where the CSV bytes go. `write` returns how many of the bytes reached the
-// destination: all of them, or fewer when the write failed.
+// destination: all of them, or fewer when the write failed. `discardTail`
+// takes the last bytes written back out again.
 class ByteSink {
 public:
     virtual ~ByteSink() = default;
     virtual std::size_t write(const char* data, std::size_t size) = 0;
+    virtual bool discardTail(std::size_t size) = 0;
 };
 
 // The header line, CR LF included (1130 bytes).
@@ -27,7 +29,8 @@ std::string_view csvHeader();
 // Number of columns in every line.
 inline constexpr std::size_t kCsvColumns = 95;
 
-// 0 when the header was written, -3 when the write failed.
+// 0 when the header was written, -3 when the write failed (what part of it
+// reached the destination is taken back out).
 int writeCsvHeader(ByteSink& sink);
 
 // A contact becomes a line when its END:VCARD was seen, it uses nothing
@@ -53,7 +56,8 @@ std::string replaceAll(std::string_view source, std::string_view pattern, std::s
 
 // Writes contact lines in large blocks while keeping the outcome of every
 // line separate: a line counts as written only when all of its bytes reached
-// the destination, and each line that did not is reported as one failure.
+// the destination, and each line that did not is reported as one failure and
+// taken back out, so that the file never ends in part of a line.
 class CsvRowWriter {
 public:
     explicit CsvRowWriter(ByteSink& sink, std::size_t blockSize = 1 << 20);

@@ -56,6 +56,9 @@ public:
     // Writes all `count` bytes; returns how many reached the file, which is
     // less than `count` only when the write failed.
     std::size_t write(const char* data, std::size_t count);
+    // Takes the last `count` bytes written back out of the file, so that a
+    // write that failed halfway leaves no fragment; false when that fails.
+    bool discardTail(std::uint64_t count);
     void close();
 
 private:

@@ -195,6 +195,13 @@ std::size_t DestinationFile::write(const char* data, std::size_t count) {
     return total;
 }
 
+bool DestinationFile::discardTail(std::uint64_t count) {
+    const off_t end = ::lseek(fd(handle_), 0, SEEK_CUR);
+    if (end < 0 || static_cast<std::uint64_t>(end) < count) return false;
+    const off_t keep = end - static_cast<off_t>(count);
+    return ::ftruncate(fd(handle_), keep) == 0 && ::lseek(fd(handle_), keep, SEEK_SET) == keep;
+}
+
 void DestinationFile::close() { closeHandle(handle_); }
 
 bool fileExists(const std::filesystem::path& path) {

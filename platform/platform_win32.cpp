@@ -210,6 +210,15 @@ std::size_t DestinationFile::write(const char* data, std::size_t count) {
     return written;
 }
 
+bool DestinationFile::discardTail(std::uint64_t count) {
+    if (handle_ == invalidHandle) {
+        return false;
+    }
+    LARGE_INTEGER back{};
+    back.QuadPart = -static_cast<LONGLONG>(count);
+    return SetFilePointerEx(asHandle(handle_), back, nullptr, FILE_CURRENT) && SetEndOfFile(asHandle(handle_));
+}
+
 void DestinationFile::close() {
     if (handle_ != invalidHandle) {
         CloseHandle(asHandle(handle_));

@@ -54,6 +54,10 @@ public:
         bytes.append(data, n);
         return n;
     }
+    bool discardTail(std::size_t size) override {
+        bytes.resize(bytes.size() - size);
+        return true;
+    }
 };
 
 struct Fixture {
@@ -82,6 +86,7 @@ TEST(CsvHeader, HoldsTheNinetyFiveColumnNamesInShiftJis) {
     StringSink full;
     full.capacity = 10;
     EXPECT_EQ(writeCsvHeader(full), -3);
+    EXPECT_EQ(full.bytes, "");  // no part of a header
 }
 
 TEST(ContactRow, EveryFieldLandsInItsColumn) {
@@ -208,11 +213,27 @@ TEST(CsvRowWriter, EachRowSucceedsOrFailsByItself) {
             const int whole = static_cast<int>(capacity / rowSize);
             EXPECT_EQ(count, whole) << capacity << " " << block;
             EXPECT_EQ(failures, 4 - whole) << capacity << " " << block;
-            // What reached the destination is the rows in order, the last one cut.
+            // What stays is the whole rows in order; no part of a failed one.
             const std::string all = csvRow({{1, "a"}}) + csvRow({{1, "b"}}) + csvRow({{1, "c"}}) + csvRow({{1, "d"}});
-            EXPECT_EQ(sink.bytes, all.substr(0, capacity));
+            EXPECT_EQ(sink.bytes, all.substr(0, whole * rowSize));
         }
     }
+}
+
+TEST(CsvRowWriter, AShorterLineAfterAFailedOneStillFitsWhole) {
+    Fixture f;
+    f.add({{Field::fullName, "long name"}});
+    f.add({{Field::fullName, "s"}});
+    StringSink sink;
+    sink.capacity = csvRow({{1, "s"}}).size() + 3;
+    CsvRowWriter writer(sink);
+    int count = 0;
+    int failures = 0;
+    for (const auto& record : f.list.records) failures += writer.writeContactRow(f.list, record, count);
+    failures += writer.finish(count);
+    EXPECT_EQ(failures, 1);
+    EXPECT_EQ(count, 1);
+    EXPECT_EQ(sink.bytes, csvRow({{1, "s"}}));
 }
 
 }  // namespace
