@@ -136,28 +136,32 @@ constexpr auto kSpecial = makeSpecialTable();
 // them removed first) written as ";". A backslash that is the second byte of
 // a double-byte character (表 is 95 5C) escapes nothing, so the character
 // stays whole; lead and trail bytes are judged on the text without its line
-// breaks. Runs of ordinary bytes are copied at once.
+// breaks. Runs of ordinary bytes are copied at once, and the characters are
+// only walked up to a backslash when there is one.
 void appendEscaped(std::string_view value, std::string& row) {
     const auto& lead = platform::leadByteTable();
     const std::size_t n = value.size();
+    std::size_t walked = 0;    // the walk over the characters has judged the bytes before this
+    bool secondByte = false;   // whether the byte at `walked` is the second byte of a character
+    const auto isSecondByte = [&](std::size_t at) {
+        for (; walked < at; ++walked) {
+            const auto c = static_cast<unsigned char>(value[walked]);
+            if (c != '\r' && c != '\n') secondByte = !secondByte && lead[c];
+        }
+        return secondByte;
+    };
     std::size_t run = 0;
-    bool afterLead = false;
     for (std::size_t i = 0; i < n; ++i) {
         const auto c = static_cast<unsigned char>(value[i]);
-        if (!kSpecial[c]) {
-            afterLead = !afterLead && lead[c];
-            continue;
-        }
+        if (!kSpecial[c]) continue;
         row.append(value.data() + run, i - run);
         run = i + 1;
         if (c == '\r' || c == '\n') continue;
-        const bool secondByte = afterLead;
-        afterLead = false;
         if (c == '"') {
             row += "\"\"";
             continue;
         }
-        if (!secondByte) {
+        if (!isSecondByte(i)) {
             std::size_t next = i + 1;
             while (next < n && (value[next] == '\r' || value[next] == '\n')) ++next;
             if (next < n && value[next] == ';') {

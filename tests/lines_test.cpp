@@ -51,6 +51,8 @@ TEST(LineCutter, CutsAtCrLfWhileOneFollowsThenAtLf) {
         {"A\r\nB\nC\r\nD\nE", {"A", "B\nC", "D", "E"}},
         {"\n\r\n", {"\n", ""}},
         {"A\r\r\nB", {"A\r", "B"}},
+        {"A\nB\r", {"A", "B\r"}},
+        {"A\rB\nC\r\nD\rE\nF", {"A\rB\nC", "D\rE", "F"}},
     };
     for (const auto& c : cases) EXPECT_EQ(physicalLines(c.text), c.lines) << ::testing::PrintToString(c.text);
 }

@@ -18,15 +18,18 @@ constexpr Keyword kQuotedPrintable("QUOTED-PRINTABLE");
 void feedLine(LineState& lineState, std::string_view line) {
     if (!lineState.pending) {
         // The keywords are looked for in the property name and parameters.
-        // Each has a byte that case folding leaves alone, so each test is one
-        // memchr scan even over a long line without ":" (a folded photo line).
+        // A short part is profiled once, which rules out most keywords at a
+        // glance ("TEL;CELL"); a long one (a folded photo line has no ":")
+        // is searched through each keyword's memchr anchor instead.
         const std::string_view parameters = namePart(line);
+        const TextProfile profile = parameters.size() <= 64 ? profileOf(parameters) : ~TextProfile{0};
+        const auto has = [&](const Keyword& keyword) { return containsKeyword(parameters, profile, keyword); };
         std::int32_t charset = CharsetNone;
-        if (containsKeyword(parameters, kShiftJis)) charset = CharsetShiftJis;
-        if (containsKeyword(parameters, kUtf8)) charset = CharsetUtf8;
+        if (has(kShiftJis)) charset = CharsetShiftJis;
+        if (has(kUtf8)) charset = CharsetUtf8;
         std::int32_t encoding = EncodingNone;
-        if (containsKeyword(parameters, kBase64)) encoding = EncodingBase64;
-        if (containsKeyword(parameters, kQuotedPrintable)) encoding = EncodingQuotedPrintable;
+        if (has(kBase64)) encoding = EncodingBase64;
+        if (has(kQuotedPrintable)) encoding = EncodingQuotedPrintable;
         if (charset == CharsetNone && encoding == EncodingNone) {
             lineState.state = AssemblyState::lineReady;
             return;

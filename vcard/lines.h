@@ -20,50 +20,64 @@ int parseVcardText(std::string_view text, ContactList& list);
 // Advances the state by one physical line (without its line end).
 void feedLine(LineState& lineState, std::string_view line);
 
-// Finds the physical lines of a text in one forward pass.
+// Finds the physical lines of a text in one forward pass. A line ends at the
+// first CR LF of the rest of the text; only when the rest holds no CR LF at
+// all does it end at the first LF. Whether a CR LF follows a bare LF is
+// looked up once and remembered, so a text with LF line ends costs one extra
+// memchr scan for CR, not a search of the rest per line.
 class LineCutter {
 public:
-    explicit LineCutter(std::string_view text) : text_(text), lastCrlf_(text.rfind("\r\n")) {}
+    explicit LineCutter(std::string_view text) : text_(text) {}
 
     // The next physical line; false once the last line has been returned.
     bool next(std::string_view& line) {
         if (done_) return false;
         const std::size_t start = start_;
-        std::size_t end = std::string_view::npos;
-        if (lastCrlf_ != std::string_view::npos && lastCrlf_ >= start) {
-            // A CR LF follows: the line ends at the first one; bare LF stay inside.
-            for (std::size_t from = start;;) {
-                const std::size_t lf = find('\n', from);
-                if (lf > start && text_[lf - 1] == '\r') {
-                    end = lf - 1;
-                    start_ = lf + 1;
-                    break;
-                }
-                from = lf + 1;
+        for (std::size_t lf = find('\n', start);; lf = find('\n', lf + 1)) {
+            if (lf == std::string_view::npos) {
+                line = text_.substr(start);
+                done_ = true;
+                return true;
             }
-        } else {
-            end = find('\n', start);
-            if (end != std::string_view::npos) start_ = end + 1;
+            const bool crlf = lf > start && text_[lf - 1] == '\r';
+            if (crlf || !crlfAfter(lf)) {
+                const std::size_t end = crlf ? lf - 1 : lf;
+                line = text_.substr(start, end - start);
+                start_ = lf + 1;
+                return true;
+            }
+            // A bare LF with a CR LF still to come stays inside the line.
         }
-        if (end == std::string_view::npos) {
-            end = text_.size();
-            done_ = true;
-        }
-        line = text_.substr(start, end - start);
-        return true;
     }
 
 private:
     std::size_t find(char c, std::size_t from) const {
+        if (from >= text_.size()) return std::string_view::npos;
         const void* p = std::memchr(text_.data() + from, c, text_.size() - from);
         return p == nullptr ? std::string_view::npos
                             : static_cast<std::size_t>(static_cast<const char*>(p) - text_.data());
     }
 
+    // Whether a CR LF begins after `pos`.
+    bool crlfAfter(std::size_t pos) {
+        if (pos < searchedFrom_ || (nextCrlf_ != std::string_view::npos && nextCrlf_ <= pos)) {
+            searchedFrom_ = pos;
+            nextCrlf_ = std::string_view::npos;
+            for (std::size_t cr = find('\r', pos); cr != std::string_view::npos; cr = find('\r', cr + 1)) {
+                if (cr + 1 < text_.size() && text_[cr + 1] == '\n') {
+                    nextCrlf_ = cr;
+                    break;
+                }
+            }
+        }
+        return nextCrlf_ != std::string_view::npos;
+    }
+
     std::string_view text_;
-    std::size_t lastCrlf_;
     std::size_t start_ = 0;
     bool done_ = false;
+    std::size_t searchedFrom_ = std::string_view::npos;  // nothing searched yet
+    std::size_t nextCrlf_ = std::string_view::npos;      // first CR LF found behind searchedFrom_
 };
 
 // Cuts `text` (up to its first zero byte) into physical lines, joins them

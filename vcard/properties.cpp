@@ -168,8 +168,12 @@ int processPropertyLine(ContactList& list, std::string_view line, const LineStat
     // mark the whole contact as one the address book could not read.
     const TextProfile profile = profileOf(nameText);
     const auto has = [&](const Keyword& keyword) { return containsKeyword(nameText, profile, keyword); };
-    if (has(kCharset) && !has(kShiftJis) && !has(kUtf8)) record->unsupported = true;
-    if (has(kEncoding) && !has(kQuotedPrintable) && !has(kBase64)) record->unsupported = true;
+    // A line handed over as it stood names no charset and no transfer
+    // encoding: that is what its state says, so only CHARSET and ENCODING
+    // remain to be looked for.
+    const bool plain = lineState.state == AssemblyState::lineReady;
+    if (has(kCharset) && (plain || (!has(kShiftJis) && !has(kUtf8)))) record->unsupported = true;
+    if (has(kEncoding) && (plain || (!has(kQuotedPrintable) && !has(kBase64)))) record->unsupported = true;
     return 0;
 }
 
