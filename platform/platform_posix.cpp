@@ -7,9 +7,11 @@
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <fstream>
@@ -249,13 +251,27 @@ const std::array<bool, 256>& leadByteTable() {
 }
 
 std::optional<std::uint64_t> availableMemory() {
+    std::optional<std::uint64_t> available;
     std::ifstream meminfo("/proc/meminfo");
     std::string key;
     std::uint64_t kilobytes = 0;
     std::string unit;
-    while (meminfo >> key >> kilobytes >> unit)
-        if (key == "MemAvailable:") return kilobytes * 1024;
-    return std::nullopt;
+    while (meminfo >> key >> kilobytes >> unit) {
+        if (key == "MemAvailable:") {
+            available = kilobytes * 1024;
+            break;
+        }
+    }
+    // A limit on the address space (ulimit -v) leaves only what is below it.
+    struct rlimit limit {};
+    if (::getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) {
+        std::uint64_t pages = 0;
+        std::ifstream("/proc/self/statm") >> pages;
+        const std::uint64_t used = pages * static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
+        const std::uint64_t room = limit.rlim_cur > used ? limit.rlim_cur - used : 0;
+        available = available ? std::min(*available, room) : room;
+    }
+    return available;
 }
 
 bool isTerminal(Stream stream) { return ::isatty(stream == Stream::output ? 1 : 2) != 0; }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -55,6 +57,59 @@ TEST(LineCutter, CutsAtCrLfWhileOneFollowsThenAtLf) {
         {"A\rB\nC\r\nD\rE\nF", {"A\rB\nC", "D\rE", "F"}},
     };
     for (const auto& c : cases) EXPECT_EQ(physicalLines(c.text), c.lines) << ::testing::PrintToString(c.text);
+}
+
+// The lines of `text` as they arrive through pieces of `pieceSize` bytes.
+std::vector<std::string> streamedLines(std::string_view text, std::size_t pieceSize) {
+    std::size_t at = 0;
+    const std::size_t crlf = text.substr(0, text.find('\0')).rfind("\r\n");
+    StreamLineCutter cutter(
+        [&](char* buffer, std::size_t size) -> std::optional<std::size_t> {
+            const std::size_t n = std::min(size, text.size() - at);
+            std::memcpy(buffer, text.data() + at, n);
+            at += n;
+            return n;
+        },
+        crlf == std::string_view::npos ? StreamLineCutter::kNone : crlf, pieceSize);
+    std::vector<std::string> lines;
+    for (std::string_view line; cutter.next(line);) lines.emplace_back(line);
+    EXPECT_FALSE(cutter.failed());
+    return lines;
+}
+
+TEST(StreamLineCutter, CutsLikeTheWholeTextAtEveryPieceSize) {
+    const std::string_view texts[] = {
+        "",
+        "A",
+        "A\nB\r\nC",
+        "A\nB\nC\n",
+        "A\r\nB\nC\r\nD\nE",
+        "\r\n\r\n\n\r",
+        "BEGIN:VCARD\r\nNOTE;QUOTED-PRINTABLE:a=\r\nb\nc\r\nEND:VCARD\r\n",
+        std::string_view("A\r\nB\0C\r\nD", 10),
+    };
+    for (std::string_view text : texts) {
+        const auto whole = physicalLines(text.substr(0, text.find('\0')));
+        for (std::size_t piece : {1, 2, 3, 5, 7, 64}) {
+            EXPECT_EQ(streamedLines(text, piece), whole) << ::testing::PrintToString(std::string(text)) << " " << piece;
+        }
+    }
+}
+
+TEST(StreamLineCutter, ReportsAFailedRead) {
+    int calls = 0;
+    StreamLineCutter cutter(
+        [&](char* buffer, std::size_t) -> std::optional<std::size_t> {
+            if (calls++ > 0) return std::nullopt;
+            std::memcpy(buffer, "A\nB", 3);
+            return 3;
+        },
+        StreamLineCutter::kNone, 3);
+    std::string_view line;
+    ASSERT_TRUE(cutter.next(line));
+    EXPECT_EQ(line, "A");
+    EXPECT_FALSE(cutter.next(line));
+    EXPECT_TRUE(cutter.failed());
 }
 
 TEST(LogicalLines, PlainLinesAreHandedOverAsTheyAre) {

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
+#include "vcard/lines.h"
 #include "tests/test_support.h"
 
 namespace velmora {
@@ -90,6 +92,49 @@ TEST(LoadSourceFile, MissingOrLockedSourceFailsToOpen) {
     holder.close();
     EXPECT_EQ(loadSourceFile(path, list), 0);
     EXPECT_EQ(list.count(), 1u);
+}
+
+// Every field and flag of every record.
+std::vector<std::string> contents(const ContactList& list) {
+    std::vector<std::string> out;
+    for (const ContactRecord& record : list.records) {
+        std::string row = std::to_string(record.complete) + std::to_string(record.unsupported);
+        for (std::size_t i = 0; i < kFieldCount; ++i) row.append("|").append(test::fieldText(list, record, static_cast<Field>(i)));
+        out.push_back(row);
+    }
+    return out;
+}
+
+TEST(LoadSourceFile, LargeFilesReadInPiecesGiveTheSameContacts) {
+    // Several pieces long, with a CR LF across the first piece boundary, a
+    // folded photo and a QUOTED-PRINTABLE note running over piece ends, and
+    // texts whose line ends change from CR LF to LF part way.
+    std::string cards;
+    for (int i = 0; cards.size() < (3u << 20); ++i) {
+        const std::string number = std::to_string(i);
+        cards.append("BEGIN:VCARD\r\nN:n").append(number).append(";x\r\nNOTE;QUOTED-PRINTABLE:a=\r\n=41\nb\r\n");
+        if (i % 50 == 0)
+            cards.append("PHOTO;ENCODING=BASE64:").append(80, 'Q').append("\r\n ").append(5000, 'A').append("\r\n\r\n");
+        cards.append("TEL;CELL:").append(number).append("\r\nEND:VCARD\r\n");
+    }
+    std::string straddling = cards;
+    straddling.insert((1u << 20) - 1 - 3, "X:\r\n");  // CR as the last byte of the first piece
+    std::string lfTail = cards.substr(0, 1500000);
+    for (std::size_t i = lfTail.size(); i < cards.size(); ++i)
+        if (!(cards[i] == '\r' && i + 1 < cards.size() && cards[i + 1] == '\n')) lfTail += cards[i];
+    std::string withZero = cards;
+    withZero[2500000] = '\0';
+
+    for (const std::string* text : {&cards, &straddling, &lfTail, &withZero}) {
+        test::TempDir dir;
+        test::writeFile(dir / "big.vcf", *text);
+        ContactList loaded;
+        ASSERT_EQ(loadSourceFile(dir / "big.vcf", loaded), 0);
+        ContactList parsed;
+        parseVcardText(*text, parsed);
+        EXPECT_GT(loaded.count(), 1000u);
+        EXPECT_EQ(contents(loaded), contents(parsed));
+    }
 }
 
 TEST(LoadSourceFile, NeverChangesTheSource) {

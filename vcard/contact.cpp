@@ -1,5 +1,6 @@
 #include "vcard/contact.h"
 
+#include <algorithm>
 #include <limits>
 #include <new>
 #include <stdexcept>
@@ -29,20 +30,23 @@ void ContactList::store(ContactRecord& record, Field field, std::string_view val
     // text exceeds that is treated like any other exhaustion of memory.
     constexpr std::size_t limit = std::numeric_limits<std::uint32_t>::max() - 1;
     if (arena_.size() + value.size() > limit) throw std::bad_alloc();
+    if (arena_.size() + value.size() > arena_.capacity())
+        checkGrowth(records.capacity(), std::max(arena_.size() + value.size(), arena_.capacity() * 2));
     TextRef& ref = record[field];
     ref.offset = static_cast<std::uint32_t>(arena_.size());
     ref.length = static_cast<std::uint32_t>(value.size());
     arena_.append(value);
 }
 
-void ContactList::reserve(std::size_t recordCount, std::size_t textBytes) {
-    // Only a head start: when the room cannot be had, the list grows as needed.
-    try {
-        records.reserve(recordCount);
-        arena_.reserve(textBytes);
-    } catch (const std::bad_alloc&) {
-    } catch (const std::length_error&) {
-    }
+void ContactList::checkGrowth(std::size_t recordCapacity, std::size_t arenaCapacity) const {
+    if (limit_ && static_cast<std::uint64_t>(recordCapacity) * sizeof(ContactRecord) + arenaCapacity > *limit_)
+        throw std::bad_alloc();
+}
+
+ContactRecord& ContactList::addRecord() {
+    if (records.size() == records.capacity())
+        checkGrowth(std::max<std::size_t>(16, records.capacity() * 2), arena_.capacity());
+    return records.emplace_back();
 }
 
 void ContactList::clear() {

@@ -99,11 +99,19 @@ public:
 
     void clear();
 
-    // Makes room for `records` records and `textBytes` bytes of field text.
-    void reserve(std::size_t records, std::size_t textBytes);
+    // Adds an empty record at the end and returns it.
+    ContactRecord& addRecord();
+
+    // Memory the list may take, or nothing for no limit: growing past it
+    // throws std::bad_alloc, so that an address book too large for this
+    // machine ends as exhausted memory instead of starving the system.
+    void limitMemory(std::optional<std::uint64_t> bytes) { limit_ = bytes; }
 
 private:
+    void checkGrowth(std::size_t recordCapacity, std::size_t arenaCapacity) const;
+
     std::string arena_;
+    std::optional<std::uint64_t> limit_;
 };
 
 // Releases every record and string of the list; the list is empty afterwards.

@@ -73,14 +73,18 @@ void feedLine(LineState& lineState, std::string_view line) {
 }
 
 int parseVcardText(std::string_view text, ContactList& list) {
-    // Room for the contacts a text of this size usually holds (a few hundred
-    // bytes each), so that the list seldom has to move while it grows; memory
-    // that is reserved but never used costs nothing.
-    list.reserve(text.size() / 256, text.size() / 4);
     assembleLogicalLines(text, [&list](std::string_view line, const LineState& state) {
         processPropertyLine(list, line, state);
     });
     return Success;
+}
+
+int parseVcardStream(ReadPiece read, std::uint64_t lastCrlf, ContactList& list, std::size_t pieceSize) {
+    StreamLineCutter cutter(std::move(read), lastCrlf, pieceSize);
+    assembleLines(cutter, [&list](std::string_view line, const LineState& state) {
+        processPropertyLine(list, line, state);
+    });
+    return cutter.failed() ? ReadFailed : Success;
 }
 
 }  // namespace velmora

@@ -3,7 +3,11 @@
 // QUOTED-PRINTABLE values after a line that ends in "=".
 #pragma once
 
+#include <cstdint>
 #include <cstring>
+#include <functional>
+#include <optional>
+#include <string>
 #include <string_view>
 
 #include "vcard/contact.h"
@@ -80,13 +84,95 @@ private:
     std::size_t nextCrlf_ = std::string_view::npos;      // first CR LF found behind searchedFrom_
 };
 
-// Cuts `text` (up to its first zero byte) into physical lines, joins them
-// into logical lines and calls `sink(line, lineState)` for each one in order.
-template <typename Sink>
-void assembleLogicalLines(std::string_view text, Sink&& sink) {
-    text = text.substr(0, text.find('\0'));
+// Reads the next piece of a text into `buffer` (at most `size` bytes): the
+// number of bytes delivered, 0 at the end, nothing when reading failed.
+using ReadPiece = std::function<std::optional<std::size_t>(char* buffer, std::size_t size)>;
+
+// Cuts a text that arrives piece by piece into the same physical lines as
+// LineCutter would cut the whole text. Where its last CR LF stands must be
+// known beforehand, because whether a bare LF ends a line depends on it. The
+// text ends at its first zero byte. Only the unfinished line and one piece
+// are held, so a large file costs little memory.
+class StreamLineCutter {
+public:
+    static constexpr std::uint64_t kNone = UINT64_MAX;
+
+    // `lastCrlf`: offset of the CR of the text's last CR LF, or kNone.
+    StreamLineCutter(ReadPiece read, std::uint64_t lastCrlf, std::size_t pieceSize = 1 << 20)
+        : read_(std::move(read)), lastCrlf_(lastCrlf), pieceSize_(pieceSize) {}
+
+    // The next physical line, valid until the next call; false after the
+    // last line, or when reading failed (then failed() is true).
+    bool next(std::string_view& line) {
+        if (done_) return false;
+        std::size_t from = pos_;  // where the search for the line end goes on
+        for (;;) {
+            const void* hit = std::memchr(buffer_.data() + from, '\n', buffer_.size() - from);
+            if (hit != nullptr) {
+                const std::size_t lf = static_cast<std::size_t>(static_cast<const char*>(hit) - buffer_.data());
+                const bool crlf = lf > pos_ && buffer_[lf - 1] == '\r';
+                if (crlf || lastCrlf_ == kNone || lastCrlf_ < base_ + lf) {
+                    line = std::string_view(buffer_).substr(pos_, (crlf ? lf - 1 : lf) - pos_);
+                    pos_ = lf + 1;
+                    return true;
+                }
+                from = lf + 1;  // a bare LF with a CR LF still to come stays inside the line
+                continue;
+            }
+            if (end_) {
+                line = std::string_view(buffer_).substr(pos_);
+                done_ = true;
+                return true;
+            }
+            // Keep the unfinished line at the front and read on behind it.
+            buffer_.erase(0, pos_);
+            base_ += pos_;
+            from -= pos_;
+            pos_ = 0;
+            if (!fill()) {
+                if (failed_) {
+                    done_ = true;
+                    return false;
+                }
+                end_ = true;
+            }
+        }
+    }
+
+    bool failed() const { return failed_; }
+
+private:
+    // Appends the next piece; false at the end of the text or on failure.
+    bool fill() {
+        const std::size_t old = buffer_.size();
+        buffer_.resize(old + pieceSize_);
+        const auto delivered = read_(buffer_.data() + old, pieceSize_);
+        std::size_t n = delivered ? *delivered : 0;
+        failed_ = !delivered;
+        if (const void* nul = std::memchr(buffer_.data() + old, '\0', n)) {
+            n = static_cast<std::size_t>(static_cast<const char*>(nul) - (buffer_.data() + old));
+            end_ = true;  // the text ends at its first zero byte
+        }
+        buffer_.resize(old + n);
+        return n > 0;
+    }
+
+    ReadPiece read_;
+    std::uint64_t lastCrlf_;
+    std::size_t pieceSize_;
+    std::string buffer_;
+    std::size_t pos_ = 0;     // start of the bytes not yet cut into lines
+    std::uint64_t base_ = 0;  // text offset of buffer_[0]
+    bool end_ = false;        // nothing more will be read
+    bool done_ = false;
+    bool failed_ = false;
+};
+
+// Joins the physical lines that `cutter` delivers into logical lines and
+// calls `sink(line, lineState)` for each one in order.
+template <typename Cutter, typename Sink>
+void assembleLines(Cutter& cutter, Sink&& sink) {
     LineState state;
-    LineCutter cutter(text);
     std::string_view line;
     while (cutter.next(line)) {
         feedLine(state, line);
@@ -117,5 +203,18 @@ void assembleLogicalLines(std::string_view text, Sink&& sink) {
         }
     }
 }
+
+// Cuts `text` (up to its first zero byte) into physical lines, joins them
+// into logical lines and calls `sink(line, lineState)` for each one in order.
+template <typename Sink>
+void assembleLogicalLines(std::string_view text, Sink&& sink) {
+    LineCutter cutter(text.substr(0, text.find('\0')));
+    assembleLines(cutter, sink);
+}
+
+// Parses a text that arrives piece by piece (see StreamLineCutter) into
+// `list`. Returns 0, or -2 when reading failed. Throws std::bad_alloc when
+// memory runs out.
+int parseVcardStream(ReadPiece read, std::uint64_t lastCrlf, ContactList& list, std::size_t pieceSize = 1 << 20);
 
 }  // namespace velmora

@@ -1,5 +1,6 @@
 #include "vcard/loader.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -14,15 +15,7 @@
 namespace velmora {
 namespace {
 
-// Whether reading `size` bytes and building the list from them fits in the
-// memory that is left. The text and the contacts made from it together take
-// up to about one and a half times the file, so a file that cannot fit is
-// refused at once instead of running the system out of memory.
-bool fitsInMemory(std::uint64_t size) {
-    if (size > std::numeric_limits<std::size_t>::max() / 2) return false;
-    const auto available = platform::availableMemory();
-    return !available || size + size / 2 <= *available;
-}
+constexpr std::size_t kPieceSize = 1 << 20;
 
 // The UTF-16LE text up to its first zero code unit; an odd last byte is not
 // part of any code unit and is dropped.
@@ -31,6 +24,46 @@ std::string_view utf16Text(std::string_view bytes) {
     for (std::size_t i = 0; i < units; ++i)
         if (bytes[2 * i] == 0 && bytes[2 * i + 1] == 0) units = i;
     return bytes.substr(0, units * 2);
+}
+
+// Where a byte text ends (its first zero byte, or the end of what could be
+// read) and where its last CR LF stands.
+struct TextShape {
+    std::uint64_t length = 0;
+    std::uint64_t lastCrlf = StreamLineCutter::kNone;
+};
+
+// One quick pass over the text in pieces: memchr for the zero byte, and for
+// the last CR LF a look at each piece that holds a CR at all.
+std::optional<TextShape> measure(platform::SourceFile& file, std::uint64_t toRead) {
+    TextShape shape;
+    std::string piece(kPieceSize, '\0');
+    bool previousEndsInCr = false;
+    while (shape.length < toRead) {
+        const auto delivered = file.read(piece.data(), static_cast<std::size_t>(std::min<std::uint64_t>(piece.size(), toRead - shape.length)));
+        if (!delivered) return std::nullopt;
+        std::size_t n = *delivered;
+        bool ends = n == 0;
+        if (const void* nul = std::memchr(piece.data(), '\0', n)) {
+            n = static_cast<std::size_t>(static_cast<const char*>(nul) - piece.data());
+            ends = true;
+        }
+        if (n > 0) {
+            if (previousEndsInCr && piece[0] == '\n') shape.lastCrlf = shape.length - 1;
+            if (std::memchr(piece.data(), '\r', n) != nullptr) {
+                for (std::size_t i = n - 1; i > 0; --i) {
+                    if (piece[i] == '\n' && piece[i - 1] == '\r') {
+                        shape.lastCrlf = shape.length + i - 1;
+                        break;
+                    }
+                }
+            }
+            previousEndsInCr = piece[n - 1] == '\r';
+        }
+        shape.length += n;
+        if (ends) break;
+    }
+    return shape;
 }
 
 int load(const std::filesystem::path& sourcePath, ContactList& list) {
@@ -57,20 +90,38 @@ int load(const std::filesystem::path& sourcePath, ContactList& list) {
     }
     file.seek(markLength);
     const std::uint64_t toRead = *size > markLength ? *size - markLength : 0;
-
-    if (!fitsInMemory(toRead)) return OutOfMemory;
-    const auto raw = std::make_unique_for_overwrite<char[]>(static_cast<std::size_t>(toRead) + 2);
-    const auto delivered = file.read(raw.get(), static_cast<std::size_t>(toRead));
-    if (!delivered) return ReadFailed;
-    // Bytes that a short read did not deliver end the text.
-    const std::string_view content(raw.get(), *delivered);
+    // A source larger than the memory left cannot be an address book this
+    // machine can convert: it is refused at once rather than after reading
+    // for minutes. The list itself may grow only as far as memory lasts.
+    const auto available = platform::availableMemory();
+    if (available && toRead > *available) return OutOfMemory;
+    list.limitMemory(available);
 
     if (utf16) {
-        std::optional<std::string> text = platform::utf16leToAnsi(utf16Text(content));
+        // UTF-16 text is converted whole into the ANSI code page first.
+        if (toRead > std::numeric_limits<std::size_t>::max() / 2) return OutOfMemory;
+        const auto raw = std::make_unique_for_overwrite<char[]>(static_cast<std::size_t>(toRead));
+        const auto delivered = file.read(raw.get(), static_cast<std::size_t>(toRead));
+        if (!delivered) return ReadFailed;
+        std::optional<std::string> text = platform::utf16leToAnsi(utf16Text(std::string_view(raw.get(), *delivered)));
         if (!text) return OutOfMemory;
         return parseVcardText(*text, list);
     }
-    return parseVcardText(content, list);
+
+    // Byte text is read twice in pieces: once to learn where it ends and
+    // where its last CR LF stands, then to cut it into lines. The file stays
+    // locked in between, and no copy of the whole file is ever held.
+    const auto shape = measure(file, toRead);
+    if (!shape) return ReadFailed;
+    file.seek(markLength);
+    std::uint64_t left = shape->length;
+    return parseVcardStream(
+        [&](char* buffer, std::size_t size) -> std::optional<std::size_t> {
+            const auto delivered = file.read(buffer, static_cast<std::size_t>(std::min<std::uint64_t>(size, left)));
+            if (delivered) left -= *delivered;
+            return delivered;
+        },
+        shape->lastCrlf, list, kPieceSize);
 }
 
 }  // namespace

@@ -139,7 +139,7 @@ int processPropertyLine(ContactList& list, std::string_view line, const LineStat
     const std::string_view valueText = line.substr(colon + 1);
 
     if (equalsIgnoreCase(line, "BEGIN:VCARD")) {
-        list.records.emplace_back();
+        list.addRecord();
         return 0;
     }
     ContactRecord* record = list.current();
