@@ -96,6 +96,37 @@ TEST(StreamLineCutter, CutsLikeTheWholeTextAtEveryPieceSize) {
     }
 }
 
+TEST(StreamLineCutter, AGuessedLastCrLfIsCheckedOnTheWay) {
+    struct Case {
+        std::string_view text;
+        std::uint64_t guess;
+        bool wrong;
+    } cases[] = {
+        {"A\r\nB\r\nC", 4, false},
+        {"A\nB\nC", StreamLineCutter::kNone, false},
+        {"A\r\nB\nC", StreamLineCutter::kNone, true},      // a CR LF the guess did not know
+        {"A\r\nB\r\nC", 1, true},                         // a later CR LF
+        {std::string_view("A\r\nB\0\r\n", 7), 5, true},  // the text ends before the guess
+    };
+    for (const auto& c : cases) {
+        std::size_t at = 0;
+        StreamLineCutter cutter(
+            [&](char* buffer, std::size_t size) -> std::optional<std::size_t> {
+                const std::size_t n = std::min(size, c.text.size() - at);
+                std::memcpy(buffer, c.text.data() + at, n);
+                at += n;
+                return n;
+            },
+            c.guess, 2, true);
+        std::vector<std::string> lines;
+        for (std::string_view line; cutter.next(line);) lines.emplace_back(line);
+        EXPECT_EQ(cutter.wrongGuess(), c.wrong) << ::testing::PrintToString(std::string(c.text));
+        if (!c.wrong) {
+            EXPECT_EQ(lines, physicalLines(c.text));
+        }
+    }
+}
+
 TEST(StreamLineCutter, ReportsAFailedRead) {
     int calls = 0;
     StreamLineCutter cutter(

@@ -79,12 +79,14 @@ int parseVcardText(std::string_view text, ContactList& list) {
     return Success;
 }
 
-int parseVcardStream(ReadPiece read, std::uint64_t lastCrlf, ContactList& list, std::size_t pieceSize) {
-    StreamLineCutter cutter(std::move(read), lastCrlf, pieceSize);
+int parseVcardStream(ReadPiece read, std::uint64_t lastCrlf, ContactList& list, std::size_t pieceSize,
+                     bool guessed) {
+    StreamLineCutter cutter(std::move(read), lastCrlf, pieceSize, guessed);
     assembleLines(cutter, [&list](std::string_view line, const LineState& state) {
         processPropertyLine(list, line, state);
     });
-    return cutter.failed() ? ReadFailed : Success;
+    if (cutter.failed()) return ReadFailed;
+    return cutter.wrongGuess() ? 1 : Success;
 }
 
 }  // namespace velmora

@@ -90,19 +90,22 @@ using ReadPiece = std::function<std::optional<std::size_t>(char* buffer, std::si
 
 // Cuts a text that arrives piece by piece into the same physical lines as
 // LineCutter would cut the whole text. Where its last CR LF stands must be
-// known beforehand, because whether a bare LF ends a line depends on it. The
-// text ends at its first zero byte. Only the unfinished line and one piece
-// are held, so a large file costs little memory.
+// known beforehand, because whether a bare LF ends a line depends on it; when
+// that is only a guess, the cutter checks it on the way and stops as soon as
+// the text proves it wrong. The text ends at its first zero byte. Only the
+// unfinished line and one piece are held, so a large file costs little memory.
 class StreamLineCutter {
 public:
     static constexpr std::uint64_t kNone = UINT64_MAX;
 
-    // `lastCrlf`: offset of the CR of the text's last CR LF, or kNone.
-    StreamLineCutter(ReadPiece read, std::uint64_t lastCrlf, std::size_t pieceSize = 1 << 20)
-        : read_(std::move(read)), lastCrlf_(lastCrlf), pieceSize_(pieceSize) {}
+    // `lastCrlf`: offset of the CR of the text's last CR LF, or kNone;
+    // `guessed`: whether that still has to be checked.
+    StreamLineCutter(ReadPiece read, std::uint64_t lastCrlf, std::size_t pieceSize = 1 << 20, bool guessed = false)
+        : read_(std::move(read)), lastCrlf_(lastCrlf), pieceSize_(pieceSize), guessed_(guessed) {}
 
     // The next physical line, valid until the next call; false after the
-    // last line, or when reading failed (then failed() is true).
+    // last line, when reading failed (then failed() is true), or when the
+    // guessed last CR LF proved wrong (then wrongGuess() is true).
     bool next(std::string_view& line) {
         if (done_) return false;
         std::size_t from = pos_;  // where the search for the line end goes on
@@ -111,6 +114,7 @@ public:
             if (hit != nullptr) {
                 const std::size_t lf = static_cast<std::size_t>(static_cast<const char*>(hit) - buffer_.data());
                 const bool crlf = lf > pos_ && buffer_[lf - 1] == '\r';
+                if (crlf && guessed_ && (lastCrlf_ == kNone || base_ + lf - 1 > lastCrlf_)) return stopWrong();
                 if (crlf || lastCrlf_ == kNone || lastCrlf_ < base_ + lf) {
                     line = std::string_view(buffer_).substr(pos_, (crlf ? lf - 1 : lf) - pos_);
                     pos_ = lf + 1;
@@ -136,12 +140,21 @@ public:
                 }
                 end_ = true;
             }
+            // The text ends before the guessed last CR LF: it was not the last one.
+            if (end_ && guessed_ && lastCrlf_ != kNone && lastCrlf_ + 1 >= base_ + buffer_.size()) return stopWrong();
         }
     }
 
     bool failed() const { return failed_; }
+    bool wrongGuess() const { return wrongGuess_; }
 
 private:
+    bool stopWrong() {
+        wrongGuess_ = true;
+        done_ = true;
+        return false;
+    }
+
     // Appends the next piece; false at the end of the text or on failure.
     bool fill() {
         const std::size_t old = buffer_.size();
@@ -166,6 +179,8 @@ private:
     bool end_ = false;        // nothing more will be read
     bool done_ = false;
     bool failed_ = false;
+    bool guessed_;
+    bool wrongGuess_ = false;
 };
 
 // Joins the physical lines that `cutter` delivers into logical lines and
@@ -213,8 +228,10 @@ void assembleLogicalLines(std::string_view text, Sink&& sink) {
 }
 
 // Parses a text that arrives piece by piece (see StreamLineCutter) into
-// `list`. Returns 0, or -2 when reading failed. Throws std::bad_alloc when
-// memory runs out.
-int parseVcardStream(ReadPiece read, std::uint64_t lastCrlf, ContactList& list, std::size_t pieceSize = 1 << 20);
+// `list`. Returns 0, -2 when reading failed, or 1 when `lastCrlf` was
+// `guessed` and proved wrong (the list is then incomplete). Throws
+// std::bad_alloc when memory runs out.
+int parseVcardStream(ReadPiece read, std::uint64_t lastCrlf, ContactList& list, std::size_t pieceSize = 1 << 20,
+                     bool guessed = false);
 
 }  // namespace velmora

@@ -33,9 +33,23 @@ struct TextShape {
     std::uint64_t lastCrlf = StreamLineCutter::kNone;
 };
 
+// The last CR LF in the last piece of the text, or none there; nothing when
+// the read fails.
+std::optional<std::uint64_t> lastCrlfOfTail(platform::SourceFile& file, std::uint64_t markLength,
+                                            std::uint64_t toRead) {
+    const std::uint64_t start = toRead > kPieceSize ? toRead - kPieceSize : 0;
+    std::string piece(static_cast<std::size_t>(toRead - start), '\0');
+    file.seek(markLength + start);
+    const auto delivered = file.read(piece.data(), piece.size());
+    if (!delivered) return std::nullopt;
+    const std::size_t at = std::string_view(piece.data(), *delivered).rfind("\r\n");
+    return at == std::string_view::npos ? StreamLineCutter::kNone : start + at;
+}
+
 // One quick pass over the text in pieces: memchr for the zero byte, and for
 // the last CR LF a look at each piece that holds a CR at all.
-std::optional<TextShape> measure(platform::SourceFile& file, std::uint64_t toRead) {
+std::optional<TextShape> measure(platform::SourceFile& file, std::uint64_t markLength, std::uint64_t toRead) {
+    file.seek(markLength);
     TextShape shape;
     std::string piece(kPieceSize, '\0');
     bool previousEndsInCr = false;
@@ -108,20 +122,29 @@ int load(const std::filesystem::path& sourcePath, ContactList& list) {
         return parseVcardText(*text, list);
     }
 
-    // Byte text is read twice in pieces: once to learn where it ends and
-    // where its last CR LF stands, then to cut it into lines. The file stays
-    // locked in between, and no copy of the whole file is ever held.
-    const auto shape = measure(file, toRead);
+    // Byte text is cut into lines as its pieces arrive, so no copy of the
+    // whole file is ever held. Where its last CR LF stands is first guessed
+    // from the file's last piece, which is right for any file with one kind
+    // of line end and no zero byte; when the text proves the guess wrong, it
+    // is measured exactly in one quick pass and read again.
+    std::uint64_t left = toRead;
+    const ReadPiece read = [&](char* buffer, std::size_t size) -> std::optional<std::size_t> {
+        const auto delivered = file.read(buffer, static_cast<std::size_t>(std::min<std::uint64_t>(size, left)));
+        if (delivered) left -= *delivered;
+        return delivered;
+    };
+    const auto guess = lastCrlfOfTail(file, markLength, toRead);
+    if (!guess) return ReadFailed;
+    file.seek(markLength);
+    const int result = parseVcardStream(read, *guess, list, kPieceSize, true);
+    if (result != 1) return result;
+
+    list.clear();
+    const auto shape = measure(file, markLength, toRead);
     if (!shape) return ReadFailed;
     file.seek(markLength);
-    std::uint64_t left = shape->length;
-    return parseVcardStream(
-        [&](char* buffer, std::size_t size) -> std::optional<std::size_t> {
-            const auto delivered = file.read(buffer, static_cast<std::size_t>(std::min<std::uint64_t>(size, left)));
-            if (delivered) left -= *delivered;
-            return delivered;
-        },
-        shape->lastCrlf, list, kPieceSize);
+    left = shape->length;
+    return parseVcardStream(read, shape->lastCrlf, list, kPieceSize);
 }
 
 }  // namespace

@@ -82,6 +82,18 @@ TEST(Win32DestinationFile, CreateAlwaysTruncatesAndOpenAlwaysAppendsAtTheEnd) {
         EXPECT_EQ(file.write("fresh", 5), 5u);
     }
     EXPECT_EQ(readFile(path), "fresh");
+    {
+        // A write that failed halfway is taken back out; later writes follow
+        // what is left.
+        DestinationFile file;
+        ASSERT_TRUE(file.open(path, WriteMode::openAlways));
+        ASSERT_TRUE(file.seekToEnd());
+        EXPECT_EQ(file.write(",half", 5), 5u);
+        EXPECT_TRUE(file.discardTail(5));
+        EXPECT_FALSE(file.discardTail(6));
+        EXPECT_EQ(file.write("!", 1), 1u);
+    }
+    EXPECT_EQ(readFile(path), "fresh!");
     DestinationFile file;
     EXPECT_FALSE(file.open(folder.path() / L"no such folder" / L"out.csv", WriteMode::createAlways));
 }

@@ -156,7 +156,9 @@ bool clickThrough(const std::wstring& source, const std::wstring& folder) {
     }
     SendMessageW(fileName, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(source.c_str()));
     click(GetDlgItem(chooser, IDOK));
-    if (!waitUntil([&] { return GetWindowTextLengthW(GetDlgItem(main, IDC_DESTINATION_PATH)) > 0; })) {
+    // WM_GETTEXTLENGTH, unlike GetWindowTextLength, reads a control of
+    // another process.
+    if (!waitUntil([&] { return SendMessageW(GetDlgItem(main, IDC_DESTINATION_PATH), WM_GETTEXTLENGTH, 0, 0) > 0; })) {
         return fail("choosing the source did not fill the fields");
     }
 
