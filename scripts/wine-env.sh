@@ -5,7 +5,7 @@
 # mingw-w64, Wine and Xvfb, installed when missing (Debian 12, as root).
 ensure_windows_tools() {
   ensure_packages cmake ninja-build googletest locales xvfb \
-    g++-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix wine wine64 "$@"
+    g++-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix wine wine64 fonts-wine "$@"
 }
 
 # The Japanese locale: with LC_ALL=ja_JP.UTF-8 Wine's ANSI code page is 932.
