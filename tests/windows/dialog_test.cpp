@@ -331,6 +331,9 @@ TEST(MainWindow, SourceChooserFillsBothFieldsAndCancelChangesNothing) {
 
 TEST(MainWindow, DestinationChooserFillsTheDestinationOnly) {
     TemporaryFolder folder;
+    // An existing file is taken without a question: the run asks later
+    // whether to overwrite or append.
+    const auto destination = folder.write(L"out.csv", "existing");
     ProgramUnderTest program;
     HWND main = program.openMainWindow();
     ASSERT_NE(main, nullptr);
@@ -340,11 +343,12 @@ TEST(MainWindow, DestinationChooserFillsTheDestinationOnly) {
     HWND chooser = program.waitForDialog(L"ファイルを保存する", 0);
     ASSERT_NE(chooser, nullptr);
     EXPECT_EQ(firstFilter(chooser), L"csvファイル(*.csv)");
-    const auto destination = folder.path() / L"out.csv";
     answerChooser(chooser, destination.wstring());
     ASSERT_TRUE(waitUntil([&] { return !controlText(main, IDC_DESTINATION_PATH).empty(); }));
     EXPECT_EQ(controlText(main, IDC_DESTINATION_PATH), destination.wstring());
     EXPECT_EQ(controlText(main, IDC_SOURCE_PATH), L"C:\\kept.vcf");
+    EXPECT_EQ(program.findDialog(L"ファイルを保存する", 0), nullptr);
+    EXPECT_EQ(readFile(destination), "existing");
 }
 
 TEST(MainWindow, ConversionListsItsMessagesInOrderWithTheNewestSelected) {
