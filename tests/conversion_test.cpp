@@ -72,7 +72,7 @@ TEST(ValidatePaths, ChecksInOrderAndShowsTheFirstFailure) {
         {src, (dir / "out.txt").native(), messages::destinationNotCsv},
         {(dir / "BOOK.VCF").native(), (dir / "out.Csv").native(), ""},
         {(dir / "missing.vcf").native(), dst, messages::sourceMissing},
-        {src, (dir / "no/out.csv").native(), messages::destinationFolderMissing},
+        {src, (dir / "no" / "out.csv").native(), messages::destinationFolderMissing},
         {src, native("out.csv"), messages::destinationFolderMissing},  // a bare name is taken as a folder
     };
     for (const auto& c : cases) {

@@ -70,8 +70,8 @@ TEST(LoadSourceFile, RecognisesByteOrderMarks) {
 }
 
 TEST(LoadSourceFile, ConvertsUtf16IntoTheAnsiCodePage) {
-    // N:山田 in UTF-16LE; a character code page 932 lacks becomes "?".
-    const std::string text = "\xFF\xFE" + utf16("BEGIN:VCARD\r\nN:") + "\x71\x5C\x30\x75" + "\x3D\xD8\x00\xDE"s +
+    // N:山田€ in UTF-16LE; € has no form in code page 932 and becomes "?".
+    const std::string text = "\xFF\xFE" + utf16("BEGIN:VCARD\r\nN:") + "\x71\x5C\x30\x75" + "\xAC\x20"s +
                              utf16("\r\nEND:VCARD\r\n");
     const Loaded loaded = load(text);
     EXPECT_EQ(loaded.result, 0);
