@@ -1,11 +1,22 @@
 #!/usr/bin/env bash
-# Builds the console converter and converts an address book:
-#   scripts/run.sh [SOURCE.vcf [DEST.csv]]
-# Without arguments it converts the bundled sample into build/sample.csv and
-# shows the result as UTF-8.
+# Runs Velmora:
+#   scripts/run.sh                      the Windows program under Wine (with a display),
+#                                       or, without a display, the bundled sample
+#                                       converted by the console converter
+#   scripts/run.sh SOURCE.vcf [DEST.csv]   converts an address book on the console
+# Installs what it needs when missing (Debian 12, as root).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/common.sh
+
+if [ $# -eq 0 ] && [ -n "${DISPLAY:-}" ]; then
+  exec bash scripts/run-windows.sh
+fi
+if [ $# -eq 0 ]; then
+  echo "画面（DISPLAY）がないため Velmora.exe を表示できません。同梱のサンプルをコンソール版で変換します。"
+  echo "No display (DISPLAY is not set): converting the bundled sample with the console converter instead."
+  echo
+fi
 
 build_native >/dev/null
 source=${1:-samples/sample.vcf}
