@@ -10,6 +10,7 @@
 
 #include <array>
 #include <filesystem>
+#include <optional>
 
 #include "app/resources/resource.h"
 #include "conversion/conversion.h"
@@ -169,10 +170,12 @@ private:
         }
     }
 
-    void chooseSource() {
-        const std::wstring filter = chooserFilter(session_.instance, IDS_OPEN_FILTER);
-        const std::wstring title = loadText(session_.instance, IDS_OPEN_TITLE);
-        const std::wstring extension = loadText(session_.instance, IDS_OPEN_EXTENSION);
+    // Runs the open or save chooser with the texts of its resources; the
+    // chosen path, or nothing when the user cancelled.
+    std::optional<std::wstring> chooseFile(bool save, UINT filterId, UINT titleId, UINT extensionId, DWORD flags) {
+        const std::wstring filter = chooserFilter(session_.instance, filterId);
+        const std::wstring title = loadText(session_.instance, titleId);
+        const std::wstring extension = loadText(session_.instance, extensionId);
         std::array<wchar_t, pathBufferSize> file{};
         std::array<wchar_t, pathBufferSize> fileTitle{};
         OPENFILENAMEW chooser{};
@@ -186,35 +189,23 @@ private:
         chooser.nMaxFileTitle = pathBufferSize;
         chooser.lpstrTitle = title.c_str();
         chooser.lpstrDefExt = extension.c_str();
-        chooser.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
-        if (GetOpenFileNameW(&chooser)) {
-            setSourceAndProposal(file.data());
-        }
+        chooser.Flags = flags;
+        const BOOL chosen = save ? GetSaveFileNameW(&chooser) : GetOpenFileNameW(&chooser);
+        if (!chosen) return std::nullopt;
+        return std::wstring(file.data());
+    }
+
+    void chooseSource() {
+        const auto path = chooseFile(false, IDS_OPEN_FILTER, IDS_OPEN_TITLE, IDS_OPEN_EXTENSION,
+                                     OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY);
+        if (path) setSourceAndProposal(*path);
     }
 
     void chooseDestination() {
-        const std::wstring filter = chooserFilter(session_.instance, IDS_SAVE_FILTER);
-        const std::wstring title = loadText(session_.instance, IDS_SAVE_TITLE);
-        const std::wstring extension = loadText(session_.instance, IDS_SAVE_EXTENSION);
-        std::array<wchar_t, pathBufferSize> file{};
-        std::array<wchar_t, pathBufferSize> fileTitle{};
-        OPENFILENAMEW chooser{};
-        chooser.lStructSize = sizeof(chooser);
-        chooser.hwndOwner = window_;
-        chooser.hInstance = session_.instance;
-        chooser.lpstrFilter = filter.c_str();
-        chooser.lpstrFile = file.data();
-        chooser.nMaxFile = pathBufferSize;
-        chooser.lpstrFileTitle = fileTitle.data();
-        chooser.nMaxFileTitle = pathBufferSize;
-        chooser.lpstrTitle = title.c_str();
-        chooser.lpstrDefExt = extension.c_str();
         // No overwrite prompt here: the conversion run asks whether to
         // overwrite or append.
-        chooser.Flags = OFN_HIDEREADONLY;
-        if (GetSaveFileNameW(&chooser)) {
-            SetDlgItemTextW(window_, IDC_DESTINATION_PATH, file.data());
-        }
+        const auto path = chooseFile(true, IDS_SAVE_FILTER, IDS_SAVE_TITLE, IDS_SAVE_EXTENSION, OFN_HIDEREADONLY);
+        if (path) SetDlgItemTextW(window_, IDC_DESTINATION_PATH, path->c_str());
     }
 
     void onDropFiles(HDROP drop) {

@@ -51,7 +51,7 @@ std::optional<std::uint64_t> lastCrlfOfTail(platform::SourceFile& file, std::uin
 std::optional<TextShape> measure(platform::SourceFile& file, std::uint64_t markLength, std::uint64_t toRead) {
     file.seek(markLength);
     TextShape shape;
-    std::string piece(kPieceSize, '\0');
+    std::string piece(static_cast<std::size_t>(std::min<std::uint64_t>(kPieceSize, toRead + 1)), '\0');
     bool previousEndsInCr = false;
     while (shape.length < toRead) {
         const auto delivered = file.read(piece.data(), static_cast<std::size_t>(std::min<std::uint64_t>(piece.size(), toRead - shape.length)));
@@ -136,7 +136,9 @@ int load(const std::filesystem::path& sourcePath, ContactList& list) {
     const auto guess = lastCrlfOfTail(file, markLength, toRead);
     if (!guess) return ReadFailed;
     file.seek(markLength);
-    const int result = parseVcardStream(read, *guess, list, kPieceSize, true);
+    // A small file is read in one piece of its own size.
+    const std::size_t pieceSize = static_cast<std::size_t>(std::min<std::uint64_t>(kPieceSize, toRead + 1));
+    const int result = parseVcardStream(read, *guess, list, pieceSize, true);
     if (result != 1) return result;
 
     list.clear();
@@ -144,7 +146,7 @@ int load(const std::filesystem::path& sourcePath, ContactList& list) {
     if (!shape) return ReadFailed;
     file.seek(markLength);
     left = shape->length;
-    return parseVcardStream(read, shape->lastCrlf, list, kPieceSize);
+    return parseVcardStream(read, shape->lastCrlf, list, pieceSize);
 }
 
 }  // namespace
