@@ -3,9 +3,11 @@
 // QUOTED-PRINTABLE values after a line that ends in "=".
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -110,13 +112,13 @@ public:
         if (done_) return false;
         std::size_t from = pos_;  // where the search for the line end goes on
         for (;;) {
-            const void* hit = std::memchr(buffer_.data() + from, '\n', buffer_.size() - from);
+            const void* hit = from < size_ ? std::memchr(data_.get() + from, '\n', size_ - from) : nullptr;
             if (hit != nullptr) {
-                const std::size_t lf = static_cast<std::size_t>(static_cast<const char*>(hit) - buffer_.data());
-                const bool crlf = lf > pos_ && buffer_[lf - 1] == '\r';
+                const std::size_t lf = static_cast<std::size_t>(static_cast<const char*>(hit) - data_.get());
+                const bool crlf = lf > pos_ && data_[lf - 1] == '\r';
                 if (crlf && guessed_ && (lastCrlf_ == kNone || base_ + lf - 1 > lastCrlf_)) return stopWrong();
                 if (crlf || lastCrlf_ == kNone || lastCrlf_ < base_ + lf) {
-                    line = std::string_view(buffer_).substr(pos_, (crlf ? lf - 1 : lf) - pos_);
+                    line = std::string_view(data_.get() + pos_, (crlf ? lf - 1 : lf) - pos_);
                     pos_ = lf + 1;
                     return true;
                 }
@@ -124,12 +126,13 @@ public:
                 continue;
             }
             if (end_) {
-                line = std::string_view(buffer_).substr(pos_);
+                line = size_ > pos_ ? std::string_view(data_.get() + pos_, size_ - pos_) : std::string_view();
                 done_ = true;
                 return true;
             }
             // Keep the unfinished line at the front and read on behind it.
-            buffer_.erase(0, pos_);
+            if (pos_ > 0) std::memmove(data_.get(), data_.get() + pos_, size_ - pos_);
+            size_ -= pos_;
             base_ += pos_;
             from -= pos_;
             pos_ = 0;
@@ -141,7 +144,7 @@ public:
                 end_ = true;
             }
             // The text ends before the guessed last CR LF: it was not the last one.
-            if (end_ && guessed_ && lastCrlf_ != kNone && lastCrlf_ + 1 >= base_ + buffer_.size()) return stopWrong();
+            if (end_ && guessed_ && lastCrlf_ != kNone && lastCrlf_ + 1 >= base_ + size_) return stopWrong();
         }
     }
 
@@ -157,25 +160,35 @@ private:
 
     // Appends the next piece; false at the end of the text or on failure.
     bool fill() {
-        const std::size_t old = buffer_.size();
-        buffer_.resize(old + pieceSize_);
-        const auto delivered = read_(buffer_.data() + old, pieceSize_);
+        if (capacity_ - size_ < pieceSize_) {
+            // Room for one more piece behind the unfinished line, which only
+            // a line longer than a piece makes grow.
+            const std::size_t capacity = std::max(capacity_ * 2, size_ + pieceSize_);
+            auto data = std::make_unique_for_overwrite<char[]>(capacity);
+            if (size_ > 0) std::memcpy(data.get(), data_.get(), size_);
+            data_ = std::move(data);
+            capacity_ = capacity;
+        }
+        char* piece = data_.get() + size_;
+        const auto delivered = read_(piece, pieceSize_);
         std::size_t n = delivered ? *delivered : 0;
         failed_ = !delivered;
-        if (const void* nul = std::memchr(buffer_.data() + old, '\0', n)) {
-            n = static_cast<std::size_t>(static_cast<const char*>(nul) - (buffer_.data() + old));
+        if (const void* nul = std::memchr(piece, '\0', n)) {
+            n = static_cast<std::size_t>(static_cast<const char*>(nul) - piece);
             end_ = true;  // the text ends at its first zero byte
         }
-        buffer_.resize(old + n);
+        size_ += n;
         return n > 0;
     }
 
     ReadPiece read_;
     std::uint64_t lastCrlf_;
     std::size_t pieceSize_;
-    std::string buffer_;
+    std::unique_ptr<char[]> data_;  // the unfinished line and the piece behind it
+    std::size_t capacity_ = 0;
+    std::size_t size_ = 0;
     std::size_t pos_ = 0;     // start of the bytes not yet cut into lines
-    std::uint64_t base_ = 0;  // text offset of buffer_[0]
+    std::uint64_t base_ = 0;  // text offset of data_[0]
     bool end_ = false;        // nothing more will be read
     bool done_ = false;
     bool failed_ = false;

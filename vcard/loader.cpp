@@ -54,7 +54,8 @@ std::optional<TextShape> measure(platform::SourceFile& file, std::uint64_t markL
     std::string piece(static_cast<std::size_t>(std::min<std::uint64_t>(kPieceSize, toRead + 1)), '\0');
     bool previousEndsInCr = false;
     while (shape.length < toRead) {
-        const auto delivered = file.read(piece.data(), static_cast<std::size_t>(std::min<std::uint64_t>(piece.size(), toRead - shape.length)));
+        const std::uint64_t wanted = std::min<std::uint64_t>(piece.size(), toRead - shape.length);
+        const auto delivered = file.read(piece.data(), static_cast<std::size_t>(wanted));
         if (!delivered) return std::nullopt;
         std::size_t n = *delivered;
         bool ends = n == 0;

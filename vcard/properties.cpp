@@ -26,7 +26,7 @@ Scratch& scratch() {
 struct Line {
     ContactList& list;
     ContactRecord& record;
-    Tokens name;
+    std::string_view nameText;  // the property name and parameters
     Tokens value;
     const LineState& state;
 
@@ -99,8 +99,16 @@ void storeSingle(const Line& line, Field field) {
 
 void storeWebPage(const Line& line) { storeSingle(line, Field::webPage); }
 void storeNotes(const Line& line) { storeSingle(line, Field::notes); }
-void storeTelephone(const Line& line) { placeTelephone(line.list, &line.record, line.name, line.value, line.state); }
-void storeEmail(const Line& line) { placeEmail(line.list, &line.record, line.name, line.value, line.state); }
+// Only telephone and e-mail lines look at their parameters one by one.
+Tokens nameTokens(const Line& line) {
+    splitTokens(line.nameText, ';', true, scratch().name);
+    return scratch().name;
+}
+
+void storeTelephone(const Line& line) {
+    placeTelephone(line.list, &line.record, nameTokens(line), line.value, line.state);
+}
+void storeEmail(const Line& line) { placeEmail(line.list, &line.record, nameTokens(line), line.value, line.state); }
 
 constexpr Keyword kVersion21("2.1");
 constexpr Keyword kVersion30("3.0");
@@ -160,9 +168,8 @@ int processPropertyLine(ContactList& list, std::string_view line, const LineStat
     if (rule == nullptr) return 0;
 
     Scratch& s = scratch();
-    splitTokens(nameText, ';', true, s.name);
     splitTokens(valueText, ';', true, s.value);
-    rule->apply(Line{list, *record, s.name, s.value, lineState});
+    rule->apply(Line{list, *record, nameText, s.value, lineState});
 
     // Checked after the value was stored: a line can keep its value and still
     // mark the whole contact as one the address book could not read.
