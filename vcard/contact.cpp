@@ -43,6 +43,15 @@ void ContactList::checkGrowth(std::size_t recordCapacity, std::size_t arenaCapac
         throw std::bad_alloc();
 }
 
+void ContactList::reserve(std::size_t recordCount, std::size_t textBytes) {
+    try {
+        checkGrowth(recordCount, textBytes);
+        records.reserve(recordCount);
+        arena_.reserve(textBytes);
+    } catch (const std::exception&) {
+    }
+}
+
 ContactRecord& ContactList::addRecord() {
     if (records.size() == records.capacity())
         checkGrowth(std::max<std::size_t>(16, records.capacity() * 2), arena_.capacity());

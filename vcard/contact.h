@@ -99,6 +99,10 @@ public:
 
     void clear();
 
+    // Makes room for about `records` records and `textBytes` bytes of field
+    // text, as far as memory allows; only a head start, never a failure.
+    void reserve(std::size_t records, std::size_t textBytes);
+
     // Adds an empty record at the end and returns it.
     ContactRecord& addRecord();
 
