@@ -6,7 +6,6 @@
 #include <iconv.h>
 #include <signal.h>
 #include <sys/file.h>
-#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -149,12 +148,6 @@ std::optional<std::uint64_t> SourceFile::size() {
 }
 
 std::optional<std::size_t> SourceFile::read(char* buffer, std::size_t count) {
-    // A whole address book is read into one fresh buffer; large pages make
-    // filling it cost far fewer page faults.
-    constexpr std::uintptr_t hugePage = 2u << 20;
-    const auto begin = (reinterpret_cast<std::uintptr_t>(buffer) + hugePage - 1) & ~(hugePage - 1);
-    const auto end = (reinterpret_cast<std::uintptr_t>(buffer) + count) & ~(hugePage - 1);
-    if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
     std::size_t total = 0;
     while (total < count) {
         const ssize_t n = ::read(fd(handle_), buffer + total, count - total);
