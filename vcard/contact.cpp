@@ -7,18 +7,6 @@
 
 namespace velmora {
 
-const char* resultName(int result) {
-    switch (result) {
-    case Success: return "success";
-    case OpenFailed: return "opening the source failed";
-    case ReadFailed: return "reading the source failed";
-    case WriteFailed: return "writing the destination failed";
-    case OutOfMemory: return "memory exhausted";
-    case UnsupportedEncoding: return "unsupported character encoding";
-    default: return "unknown result";
-    }
-}
-
 std::optional<std::string_view> ContactList::text(const ContactRecord& record, Field field) const {
     const TextRef& ref = record[field];
     if (!ref.present()) return std::nullopt;

@@ -22,8 +22,6 @@ enum ConversionResult : int {
     UnsupportedEncoding = -5,  // the source is UTF-16 big-endian
 };
 
-const char* resultName(int result);
-
 // Charset named by a property's parameters.
 enum Charset : std::int32_t { CharsetNone = 0, CharsetShiftJis = 1, CharsetUtf8 = 2 };
 
