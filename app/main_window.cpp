@@ -73,9 +73,7 @@ public:
     }
 
     // UserInterface: the three operations the conversion run reports through.
-    void showError(std::string_view text) override {
-        MessageBoxW(window_, widen(text).c_str(), nullptr, MB_OK);
-    }
+    void showError(std::string_view text) override { MessageBoxW(window_, widen(text).c_str(), nullptr, MB_OK); }
 
     void appendMessage(std::string_view text) override {
         HWND list = GetDlgItem(window_, IDC_MESSAGES);
@@ -85,9 +83,8 @@ public:
     }
 
     OverwriteChoice askOverwriteOrAppend() override {
-        const INT_PTR answer =
-            DialogBoxParamW(session_.instance, MAKEINTRESOURCEW(IDD_OVERWRITE_QUESTION), window_,
-                            overwriteQuestionProcedure, reinterpret_cast<LPARAM>(session_.instance));
+        const INT_PTR answer = DialogBoxParamW(session_.instance, MAKEINTRESOURCEW(IDD_OVERWRITE_QUESTION), window_,
+                                               overwriteQuestionProcedure, reinterpret_cast<LPARAM>(session_.instance));
         switch (answer) {
         case IDC_OVERWRITE:
             return OverwriteChoice::overwrite;
@@ -130,8 +127,7 @@ private:
     }
 
     INT_PTR onInitDialog() {
-        SetWindowPos(window_, nullptr, session_.startScreenRect.left, session_.startScreenRect.top, 0, 0,
-                     SWP_NOSIZE);
+        SetWindowPos(window_, nullptr, session_.startScreenRect.left, session_.startScreenRect.top, 0, 0, SWP_NOSIZE);
         setSmallIcon(window_, session_.instance);
         SetDlgItemTextW(window_, IDC_INSTRUCTIONS, loadText(session_.instance, IDS_INSTRUCTIONS).c_str());
         DragAcceptFiles(window_, TRUE);
@@ -235,8 +231,7 @@ private:
 
         setBusy(true);
         try {
-            runConversion(std::filesystem::path(destination.data()), std::filesystem::path(source.data()),
-                          *this);
+            runConversion(std::filesystem::path(destination.data()), std::filesystem::path(source.data()), *this);
         } catch (...) {
             // The run reports its own failures; whatever else went wrong must
             // not leave the window disabled.

@@ -58,8 +58,8 @@ INT_PTR CALLBACK startScreenProcedure(HWND window, UINT message, WPARAM wParam, 
 }  // namespace
 
 INT_PTR runStartScreen(Session& session) {
-    return DialogBoxParamW(session.instance, MAKEINTRESOURCEW(IDD_START_SCREEN), nullptr,
-                           startScreenProcedure, reinterpret_cast<LPARAM>(&session));
+    return DialogBoxParamW(session.instance, MAKEINTRESOURCEW(IDD_START_SCREEN), nullptr, startScreenProcedure,
+                           reinterpret_cast<LPARAM>(&session));
 }
 
 }  // namespace velmora::app

@@ -44,8 +44,7 @@ std::wstring controlText(HWND dialog, int id) {
 }
 
 void setSmallIcon(HWND window, HINSTANCE instance) {
-    HANDLE icon = LoadImageW(instance, MAKEINTRESOURCEW(IDI_VELMORA_SMALL), IMAGE_ICON, 0, 0,
-                             LR_DEFAULTSIZE);
+    HANDLE icon = LoadImageW(instance, MAKEINTRESOURCEW(IDI_VELMORA_SMALL), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE);
     SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
 }
 

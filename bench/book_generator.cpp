@@ -88,8 +88,8 @@ public:
         std::size_t toLeft = out.size();
         iconv(cd_, nullptr, nullptr, nullptr, nullptr);
         if (iconv(cd_, &in, &inLeft, &to, &toLeft) == static_cast<std::size_t>(-1)) {
-            std::fprintf(stderr, "velmora-genbook: no code page 932 form for \"%.*s\"\n",
-                         static_cast<int>(utf8.size()), utf8.data());
+            std::fprintf(stderr, "velmora-genbook: no code page 932 form for \"%.*s\"\n", static_cast<int>(utf8.size()),
+                         utf8.data());
             std::exit(2);
         }
         out.resize(out.size() - toLeft);
@@ -105,7 +105,8 @@ private:
 // store readings in full-width letters.
 std::string fullWidthKatakana(std::string_view halfWidth) {
     static constexpr char16_t kFull[] =
-        u"ヲァィゥェォャュョッーアイウエオカキクケコサシスセソタチツテトナニヌネノハヒフヘホマミムメモヤユヨラリルレロワン";
+        u"ヲァィゥェォャュョッーアイウエオカキクケコサシスセソタチツテトナニヌネノハヒフヘホマミムメモヤユヨラリルレロ"
+        u"ワン";
     std::u16string wide;
     for (std::size_t i = 0; i + 2 < halfWidth.size(); i += 3) {  // three UTF-8 bytes each
         const auto b0 = static_cast<unsigned char>(halfWidth[i]);
@@ -153,8 +154,7 @@ struct Words {
         };
         for (const auto& n : kFamilyNames)
             family.push_back({encode(n.kanji), reading(n.reading), std::string(n.romaji)});
-        for (const auto& n : kGivenNames)
-            given.push_back({encode(n.kanji), reading(n.reading), std::string(n.romaji)});
+        for (const auto& n : kGivenNames) given.push_back({encode(n.kanji), reading(n.reading), std::string(n.romaji)});
         for (const auto& p : kPlaces)
             places.push_back({encode(p.region), encode(p.locality), encode(p.street), std::string(p.postalPrefix)});
         for (auto s : kBuildings) buildings.push_back(encode(s));
@@ -257,8 +257,8 @@ std::string photoBase64(Random& random, std::size_t size) {
     }
     if (i < size) {
         const bool two = i + 1 < size;
-        const std::uint32_t v = (static_cast<unsigned char>(raw[i]) << 16) |
-                                (two ? static_cast<unsigned char>(raw[i + 1]) << 8 : 0);
+        const std::uint32_t v =
+            (static_cast<unsigned char>(raw[i]) << 16) | (two ? static_cast<unsigned char>(raw[i + 1]) << 8 : 0);
         out.push_back(kBase64[v >> 18]);
         out.push_back(kBase64[(v >> 12) & 63]);
         out.push_back(two ? kBase64[(v >> 6) & 63] : '=');
@@ -389,9 +389,9 @@ void featureContact(Book& book, Random& random, const Words& words, std::uint32_
         std::uint32_t weight;
     };
     static constexpr TelType kTel[] = {
-        {"TEL;CELL:", true, 30},        {"TEL;PREF;CELL:", true, 10}, {"TEL;HOME:", false, 15},
-        {"TEL;VOICE:", false, 10},      {"TEL;WORK:", false, 12},     {"TEL;WORK;FAX:", false, 6},
-        {"TEL;PREF:", true, 5},         {"TEL;WORK;CELL:", true, 5},  {"TEL:", true, 7},
+        {"TEL;CELL:", true, 30},   {"TEL;PREF;CELL:", true, 10}, {"TEL;HOME:", false, 15},
+        {"TEL;VOICE:", false, 10}, {"TEL;WORK:", false, 12},     {"TEL;WORK;FAX:", false, 6},
+        {"TEL;PREF:", true, 5},    {"TEL;WORK;CELL:", true, 5},  {"TEL:", true, 7},
     };
     const std::uint32_t tels = random.between(1, 4);
     for (std::uint32_t t = 0; t < tels; ++t) {
@@ -409,8 +409,8 @@ void featureContact(Book& book, Random& random, const Words& words, std::uint32_
         book.endLine();
     }
 
-    static constexpr std::string_view kEmail[] = {"EMAIL;INTERNET:", "EMAIL;INTERNET:", "EMAIL;HOME:",
-                                                  "EMAIL;WORK:",     "EMAIL;CELL:",     "EMAIL:"};
+    static constexpr std::string_view kEmail[] = {
+        "EMAIL;INTERNET:", "EMAIL;INTERNET:", "EMAIL;HOME:", "EMAIL;WORK:", "EMAIL;CELL:", "EMAIL:"};
     const std::uint32_t emails = random.below(4);
     for (std::uint32_t e = 0; e < emails; ++e) {
         const std::string_view head = random.pick(kEmail);
@@ -441,7 +441,9 @@ void featureContact(Book& book, Random& random, const Words& words, std::uint32_
     if (random.percent(40)) {
         const auto& place = random.pick(words.places);
         const std::string street = streetLine(random, place);
-        const std::string building = random.percent(25) ? random.pick(words.buildings) + " 20" + std::to_string(random.between(1, 9)) : std::string();
+        const std::string building = random.percent(25)
+                                         ? random.pick(words.buildings) + " 20" + std::to_string(random.between(1, 9))
+                                         : std::string();
         const std::string postal = postalCode(random, place);
         const std::string_view parts[] = {"", building, street, place.locality, place.region, postal, words.country};
         if (random.percent(80)) {
@@ -528,9 +530,9 @@ void smartContact(Book& book, Random& random, const Words& words, std::uint32_t)
         std::uint32_t weight;
     };
     static constexpr TelType kTel[] = {
-        {"TEL;TYPE=CELL:", true, 40},       {"TEL;TYPE=HOME,VOICE:", false, 15}, {"TEL;TYPE=WORK:", false, 12},
-        {"TEL;TYPE=WORK,FAX:", false, 6},   {"TEL;TYPE=CELL,PREF:", true, 10},  {"TEL;TYPE=VOICE:", false, 7},
-        {"TEL;TYPE=WORK,CELL:", true, 5},   {"TEL;TYPE=HOME:", false, 5},
+        {"TEL;TYPE=CELL:", true, 40},     {"TEL;TYPE=HOME,VOICE:", false, 15}, {"TEL;TYPE=WORK:", false, 12},
+        {"TEL;TYPE=WORK,FAX:", false, 6}, {"TEL;TYPE=CELL,PREF:", true, 10},   {"TEL;TYPE=VOICE:", false, 7},
+        {"TEL;TYPE=WORK,CELL:", true, 5}, {"TEL;TYPE=HOME:", false, 5},
     };
     const std::uint32_t tels = random.between(1, 4);
     for (std::uint32_t t = 0; t < tels; ++t) {
@@ -548,9 +550,9 @@ void smartContact(Book& book, Random& random, const Words& words, std::uint32_t)
         book.endLine();
     }
 
-    static constexpr std::string_view kEmail[] = {"EMAIL;TYPE=INTERNET,HOME:", "EMAIL;TYPE=INTERNET,WORK:",
-                                                  "EMAIL;TYPE=INTERNET:", "EMAIL;TYPE=INTERNET,HOME,PREF:",
-                                                  "EMAIL;TYPE=INTERNET,CELL:"};
+    static constexpr std::string_view kEmail[] = {
+        "EMAIL;TYPE=INTERNET,HOME:", "EMAIL;TYPE=INTERNET,WORK:", "EMAIL;TYPE=INTERNET:",
+        "EMAIL;TYPE=INTERNET,HOME,PREF:", "EMAIL;TYPE=INTERNET,CELL:"};
     const std::uint32_t emails = random.below(4);
     for (std::uint32_t e = 0; e < emails; ++e) {
         const std::string_view head = random.pick(kEmail);
@@ -663,12 +665,16 @@ BookGenerator::~BookGenerator() = default;
 
 void BookGenerator::appendContact(std::string& out) {
     Book book(out, state_->eol);
-    if (state_->style == BookStyle::feature) featureContact(book, state_->random, state_->words, state_->contacts);
-    else smartContact(book, state_->random, state_->words, state_->contacts);
+    if (state_->style == BookStyle::feature)
+        featureContact(book, state_->random, state_->words, state_->contacts);
+    else
+        smartContact(book, state_->random, state_->words, state_->contacts);
     ++state_->contacts;
 }
 
-std::uint32_t BookGenerator::contacts() const { return state_->contacts; }
+std::uint32_t BookGenerator::contacts() const {
+    return state_->contacts;
+}
 
 std::string generateBook(BookStyle style, LineEnd lineEnd, std::uint64_t size, std::uint64_t seed) {
     BookGenerator generator(style, lineEnd, seed);

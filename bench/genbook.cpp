@@ -61,14 +61,20 @@ Options parseOptions(int argc, char** argv) {
         };
         if (arg == "--style") {
             const auto v = value();
-            if (v == "feature") o.style = BookStyle::feature;
-            else if (v == "smart") o.style = BookStyle::smart;
-            else usage();
+            if (v == "feature")
+                o.style = BookStyle::feature;
+            else if (v == "smart")
+                o.style = BookStyle::smart;
+            else
+                usage();
         } else if (arg == "--eol") {
             const auto v = value();
-            if (v == "crlf") o.lineEnd = LineEnd::crlf;
-            else if (v == "lf") o.lineEnd = LineEnd::lf;
-            else usage();
+            if (v == "crlf")
+                o.lineEnd = LineEnd::crlf;
+            else if (v == "lf")
+                o.lineEnd = LineEnd::lf;
+            else
+                usage();
         } else if (arg == "--size") {
             const auto v = parseSize(value());
             if (!v) usage();

@@ -188,8 +188,8 @@ BENCHMARK_CAPTURE(BM_HasParam_LineCodes, smart, BookStyle::smart)->Unit(benchmar
 // The type keywords of the telephone placement over every TEL line: each of
 // the thirteen listed types and PREF, as the "only K" tests ask them.
 void BM_HasParam_TelTypes(benchmark::State& st, BookStyle style) {
-    static constexpr std::string_view kKeywords[] = {"WORK", "HOME",  "CELL", "PCS", "VOICE", "FAX",   "MSG",
-                                                     "PAGER", "BBS", "MODEM", "CAR", "ISDN", "VIDEO", "PREF"};
+    static constexpr std::string_view kKeywords[] = {"WORK",  "HOME", "CELL",  "PCS", "VOICE", "FAX",   "MSG",
+                                                     "PAGER", "BBS",  "MODEM", "CAR", "ISDN",  "VIDEO", "PREF"};
     std::vector<const velmora::TokenList*> tel;
     for (const auto& t : nameTokens(style))
         if (!t.empty() && t[0] == "TEL") tel.push_back(&t);
@@ -210,9 +210,8 @@ BENCHMARK_CAPTURE(BM_HasParam_TelTypes, smart, BookStyle::smart)->Unit(benchmark
 // The QUOTED-PRINTABLE components of the feature-phone book's N, ADR and NOTE
 // lines, soft line breaks already removed.
 void BM_DecodeQuotedPrintable(benchmark::State& st) {
-    const auto values = valueTokens(BookStyle::feature, [](const LogicalLine& l) {
-        return l.encoding == velmora::EncodingQuotedPrintable;
-    });
+    const auto values = valueTokens(
+        BookStyle::feature, [](const LogicalLine& l) { return l.encoding == velmora::EncodingQuotedPrintable; });
     std::string out;
     for (auto _ : st) {
         for (const auto& v : values) {

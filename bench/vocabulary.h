@@ -15,6 +15,9 @@
 
 namespace velmora::bench {
 
+// Word lists laid out by hand, several entries to a line.
+// clang-format off
+
 struct PersonName {
     std::string_view kanji;
     std::string_view reading;  // half-width katakana, as feature phones store it
@@ -117,5 +120,7 @@ inline constexpr std::string_view kHomeMailDomains[] = {
 inline constexpr std::string_view kWorkMailDomains[] = {
     "example.co.jp", "corp.example.jp", "example.or.jp",
 };
+
+// clang-format on
 
 }  // namespace velmora::bench

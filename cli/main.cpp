@@ -53,9 +53,7 @@ public:
     explicit ConsoleUserInterface(std::optional<OverwriteChoice> choice) : choice_(choice) {}
 
     void showError(std::string_view text) override { velmora::platform::writeText(Stream::error, asLines(text)); }
-    void appendMessage(std::string_view text) override {
-        velmora::platform::writeText(Stream::output, asLines(text));
-    }
+    void appendMessage(std::string_view text) override { velmora::platform::writeText(Stream::output, asLines(text)); }
     OverwriteChoice askOverwriteOrAppend() override {
         if (choice_) return *choice_;
         if (!velmora::platform::isInputTerminal()) {

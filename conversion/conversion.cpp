@@ -75,8 +75,7 @@ PathString proposeDestination(PathString source) {
     return source;
 }
 
-bool validatePaths(const std::filesystem::path& destination, const std::filesystem::path& source,
-                   UserInterface& ui) {
+bool validatePaths(const std::filesystem::path& destination, const std::filesystem::path& source, UserInterface& ui) {
     const auto fail = [&](std::string_view message) {
         ui.showError(message);
         return false;
@@ -101,9 +100,13 @@ int run(const std::filesystem::path& destination, const std::filesystem::path& s
 
     if (platform::fileExists(destination)) {
         switch (ui.askOverwriteOrAppend()) {
-        case OverwriteChoice::overwrite: break;
-        case OverwriteChoice::append: mode = platform::WriteMode::openAlways; break;
-        case OverwriteChoice::cancel: return 0;
+        case OverwriteChoice::overwrite:
+            break;
+        case OverwriteChoice::append:
+            mode = platform::WriteMode::openAlways;
+            break;
+        case OverwriteChoice::cancel:
+            return 0;
         }
     }
     ui.appendMessage(messages::converting);
@@ -160,8 +163,7 @@ int run(const std::filesystem::path& destination, const std::filesystem::path& s
 
 }  // namespace
 
-int runConversion(const std::filesystem::path& destination, const std::filesystem::path& source,
-                  UserInterface& ui) {
+int runConversion(const std::filesystem::path& destination, const std::filesystem::path& source, UserInterface& ui) {
     bool writing = false;
     try {
         return run(destination, source, ui, writing);

@@ -26,12 +26,10 @@ public:
 // 0 when the run ended normally (nothing to output and Cancel included),
 // -1 when it failed or some contact lines could not be written. Everything
 // the user needs to know has been reported through `ui`.
-int runConversion(const std::filesystem::path& destination, const std::filesystem::path& source,
-                  UserInterface& ui);
+int runConversion(const std::filesystem::path& destination, const std::filesystem::path& source, UserInterface& ui);
 
 // True when the run may proceed; otherwise the reason has been shown.
-bool validatePaths(const std::filesystem::path& destination, const std::filesystem::path& source,
-                   UserInterface& ui);
+bool validatePaths(const std::filesystem::path& destination, const std::filesystem::path& source, UserInterface& ui);
 
 // The path from its last "." to the end, dot included; empty without a ".".
 std::filesystem::path::string_type extensionOf(const std::filesystem::path& path);

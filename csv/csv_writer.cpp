@@ -10,12 +10,13 @@ namespace velmora {
 namespace {
 
 struct Column {
-    std::string_view header;      // Shift_JIS bytes
-    std::optional<Field> field;   // what the contact lines hold there
+    std::string_view header;     // Shift_JIS bytes
+    std::optional<Field> field;  // what the contact lines hold there
 };
 
 // The 95 columns in order: header name (Shift_JIS, the Japanese text in the
 // comment) and the field each line holds in that column.
+// clang-format off
 constexpr std::array<Column, kCsvColumns> columns = {{
     {"\x8C\xA8\x8F\x91\x82\xAB", std::nullopt},  // 0 肩書き
     {"\x96\xBC", Field::fullName},  // 1 名
@@ -113,6 +114,7 @@ constexpr std::array<Column, kCsvColumns> columns = {{
     {"\x96\xBC\x91O\x83t\x83\x8A\x83K\x83i", Field::nameReading},  // 93 名前フリガナ
     {"\x97" "D\x90\xE6\x93x", std::nullopt},  // 94 優先度
 }};
+// clang-format on
 
 std::string makeHeader() {
     std::string header;
@@ -141,8 +143,8 @@ constexpr auto kSpecial = makeSpecialTable();
 void appendEscaped(std::string_view value, std::string& row) {
     const auto& lead = platform::leadByteTable();
     const std::size_t n = value.size();
-    std::size_t walked = 0;    // the walk over the characters has judged the bytes before this
-    bool secondByte = false;   // whether the byte at `walked` is the second byte of a character
+    std::size_t walked = 0;   // the walk over the characters has judged the bytes before this
+    bool secondByte = false;  // whether the byte at `walked` is the second byte of a character
     const auto isSecondByte = [&](std::size_t at) {
         for (; walked < at; ++walked) {
             const auto c = static_cast<unsigned char>(value[walked]);
@@ -271,7 +273,8 @@ const RowLayout& rowLayout() {
 
 // Appends the row of `record`, CR LF included.
 void appendContactRow(const ContactList& list, const ContactRecord& record, std::string& out) {
-    static constexpr std::string_view commas = ",,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,";
+    static constexpr std::string_view commas =
+        ",,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,";
     const RowLayout& layout = rowLayout();
     for (const Segment& segment : layout.segments) {
         out.append(commas.substr(0, segment.emptyColumns));
@@ -321,7 +324,9 @@ int CsvRowWriter::writeContactRow(const ContactList& list, const ContactRecord& 
     return block_.size() >= blockSize_ ? flush(outputCount) : 0;
 }
 
-int CsvRowWriter::finish(int& outputCount) { return flush(outputCount); }
+int CsvRowWriter::finish(int& outputCount) {
+    return flush(outputCount);
+}
 
 int CsvRowWriter::flush(int& outputCount) {
     int failures = 0;

@@ -66,22 +66,46 @@ void* operator new(std::size_t size) {
     if (void* p = allocate(size, 0)) return p;
     throw std::bad_alloc();
 }
-void* operator new[](std::size_t size) { return operator new(size); }
+void* operator new[](std::size_t size) {
+    return operator new(size);
+}
 void* operator new(std::size_t size, std::align_val_t alignment) {
     if (void* p = allocate(size, static_cast<std::size_t>(alignment))) return p;
     throw std::bad_alloc();
 }
-void* operator new[](std::size_t size, std::align_val_t alignment) { return operator new(size, alignment); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return allocate(size, 0); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return allocate(size, 0); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
+void* operator new[](std::size_t size, std::align_val_t alignment) {
+    return operator new(size, alignment);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    return allocate(size, 0);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+    return allocate(size, 0);
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::align_val_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::align_val_t) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept {
+    std::free(p);
+}
 
 namespace {
 
@@ -153,7 +177,8 @@ int checkLoad(const std::filesystem::path& path) {
                 result = loadSourceFile(path, list);
             } catch (...) {
                 armed = false;
-                fail(path.filename().string() + ": an exception left loadSourceFile at allocation " + std::to_string(n));
+                fail(path.filename().string() + ": an exception left loadSourceFile at allocation " +
+                     std::to_string(n));
                 continue;
             }
             armed = false;
@@ -243,8 +268,8 @@ void checkConversion(const std::filesystem::path& source, const std::filesystem:
             result = runConversion(destination, source, ui);
         } catch (const std::exception& e) {
             armed = false;
-            fail(source.filename().string() + ": allocation " + std::to_string(n) + " failing made runConversion throw " +
-                     e.what(),
+            fail(source.filename().string() + ": allocation " + std::to_string(n) +
+                     " failing made runConversion throw " + e.what(),
                  "escape");
             continue;
         }
@@ -253,7 +278,8 @@ void checkConversion(const std::filesystem::path& source, const std::filesystem:
             source.filename().string() + " conversion failing allocation " + std::to_string(n) + ": ";
         const bool written = std::filesystem::exists(destination);
         if (ui.messages == reference.messages && ui.errors == reference.errors) {
-            if (result != expected || readFile(destination) != referenceCsv) fail(where + "a normal ending with other bytes");
+            if (result != expected || readFile(destination) != referenceCsv)
+                fail(where + "a normal ending with other bytes");
             continue;
         }
         if (result == -1 && !ui.errors.empty() && !written) continue;  // read failure, nothing written
@@ -267,7 +293,7 @@ void checkConversion(const std::filesystem::path& source, const std::filesystem:
         }
         if (static_cast<std::size_t>(reported) + lines.size() != referenceLines.size())
             fail(where + std::to_string(reported) + " lines reported failed and " + std::to_string(lines.size()) +
-                 " written of " + std::to_string(referenceLines.size()),
+                     " written of " + std::to_string(referenceLines.size()),
                  "rows");
         std::size_t r = 0;
         for (const std::string& line : lines) {

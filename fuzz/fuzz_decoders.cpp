@@ -33,8 +33,7 @@ std::string referenceBase64(std::string_view text) {
         unsigned group = 0;
         for (std::size_t j = 0; j < 4; ++j)
             group = group << 6 | (j < k ? static_cast<unsigned>(sixBits(static_cast<unsigned char>(text[i + j]))) : 0u);
-        for (std::size_t j = 0; j + 1 < k; ++j)
-            out += static_cast<char>(group >> (16 - 8 * j) & 0xFF);
+        for (std::size_t j = 0; j + 1 < k; ++j) out += static_cast<char>(group >> (16 - 8 * j) & 0xFF);
     }
     return out;
 }

@@ -89,8 +89,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     // The keyword test is a substring test with a to z folded, on both sides.
-    const std::string_view keywords[] = {"BASE64", "quoted-printable", "UTF-8", "Shift_JIS", "CELL",
-                                         text.substr(0, data[0] % 5)};
+    const std::string_view keywords[] = {"BASE64", "quoted-printable",         "UTF-8", "Shift_JIS",
+                                         "CELL",   text.substr(0, data[0] % 5)};
     for (const std::string_view keyword : keywords) {
         bool expected = false;
         for (const std::string_view token : nameTokens)

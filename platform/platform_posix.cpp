@@ -22,7 +22,9 @@
 namespace velmora::platform {
 namespace {
 
-int fd(std::intptr_t handle) { return static_cast<int>(handle); }
+int fd(std::intptr_t handle) {
+    return static_cast<int>(handle);
+}
 
 void closeHandle(std::intptr_t& handle) {
     if (handle >= 0) ::close(fd(handle));
@@ -133,7 +135,9 @@ std::size_t utf16Unit(const char* text, std::size_t left) {
 
 }  // namespace
 
-SourceFile::~SourceFile() { close(); }
+SourceFile::~SourceFile() {
+    close();
+}
 
 bool SourceFile::open(const std::filesystem::path& path) {
     close();
@@ -159,11 +163,17 @@ std::optional<std::size_t> SourceFile::read(char* buffer, std::size_t count) {
     return total;
 }
 
-void SourceFile::seek(std::uint64_t offset) { ::lseek(fd(handle_), static_cast<off_t>(offset), SEEK_SET); }
+void SourceFile::seek(std::uint64_t offset) {
+    ::lseek(fd(handle_), static_cast<off_t>(offset), SEEK_SET);
+}
 
-void SourceFile::close() { closeHandle(handle_); }
+void SourceFile::close() {
+    closeHandle(handle_);
+}
 
-DestinationFile::~DestinationFile() { close(); }
+DestinationFile::~DestinationFile() {
+    close();
+}
 
 bool DestinationFile::open(const std::filesystem::path& path, WriteMode mode) {
     // A write past the file-size limit then fails like a full disk instead of
@@ -177,7 +187,9 @@ bool DestinationFile::open(const std::filesystem::path& path, WriteMode mode) {
     return handle_ >= 0;
 }
 
-bool DestinationFile::seekToEnd() { return handle_ >= 0 && ::lseek(fd(handle_), 0, SEEK_END) != -1; }
+bool DestinationFile::seekToEnd() {
+    return handle_ >= 0 && ::lseek(fd(handle_), 0, SEEK_END) != -1;
+}
 
 std::size_t DestinationFile::write(const char* data, std::size_t count) {
     std::size_t total = 0;
@@ -197,7 +209,9 @@ bool DestinationFile::discardTail(std::uint64_t count) {
     return ::ftruncate(fd(handle_), keep) == 0 && ::lseek(fd(handle_), keep, SEEK_SET) == keep;
 }
 
-void DestinationFile::close() { closeHandle(handle_); }
+void DestinationFile::close() {
+    closeHandle(handle_);
+}
 
 bool fileExists(const std::filesystem::path& path) {
     struct stat st {};
@@ -267,9 +281,13 @@ std::optional<std::uint64_t> availableMemory() {
     return available;
 }
 
-bool isTerminal(Stream stream) { return ::isatty(stream == Stream::output ? 1 : 2) != 0; }
+bool isTerminal(Stream stream) {
+    return ::isatty(stream == Stream::output ? 1 : 2) != 0;
+}
 
-bool isInputTerminal() { return ::isatty(0) != 0; }
+bool isInputTerminal() {
+    return ::isatty(0) != 0;
+}
 
 void writeText(Stream stream, std::string_view utf8) {
     std::FILE* f = stream == Stream::output ? stdout : stderr;

@@ -23,9 +23,13 @@
 namespace velmora::platform {
 namespace {
 
-HANDLE asHandle(std::intptr_t value) { return reinterpret_cast<HANDLE>(value); }
+HANDLE asHandle(std::intptr_t value) {
+    return reinterpret_cast<HANDLE>(value);
+}
 
-std::intptr_t fromHandle(HANDLE handle) { return reinterpret_cast<std::intptr_t>(handle); }
+std::intptr_t fromHandle(HANDLE handle) {
+    return reinterpret_cast<std::intptr_t>(handle);
+}
 
 const std::intptr_t invalidHandle = fromHandle(INVALID_HANDLE_VALUE);
 
@@ -70,15 +74,13 @@ std::optional<std::string> wideToMultiByte(UINT codePage, const wchar_t* text, s
         return std::nullopt;
     }
     const int sourceLength = static_cast<int>(length);
-    const int needed =
-        WideCharToMultiByte(codePage, 0, text, sourceLength, nullptr, 0, defaultChar, nullptr);
+    const int needed = WideCharToMultiByte(codePage, 0, text, sourceLength, nullptr, 0, defaultChar, nullptr);
     if (needed <= 0) {
         return std::nullopt;
     }
     try {
         std::string bytes(static_cast<std::size_t>(needed), '\0');
-        WideCharToMultiByte(codePage, 0, text, sourceLength, bytes.data(), needed, defaultChar,
-                            nullptr);
+        WideCharToMultiByte(codePage, 0, text, sourceLength, bytes.data(), needed, defaultChar, nullptr);
         return bytes;
     } catch (const std::bad_alloc&) {
         return std::nullopt;
@@ -112,14 +114,15 @@ bool writeAll(HANDLE handle, const char* data, std::size_t count, std::size_t& w
 
 }  // namespace
 
-SourceFile::~SourceFile() { close(); }
+SourceFile::~SourceFile() {
+    close();
+}
 
 bool SourceFile::open(const std::filesystem::path& path) {
     close();
     // No sharing: as long as the file is open here, every other open of it for
     // reading or writing fails, so it cannot change while it is read.
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return false;
     }
@@ -165,8 +168,7 @@ void SourceFile::seek(std::uint64_t offset) {
         return;
     }
     LONG high = static_cast<LONG>(offset >> 32);
-    SetFilePointer(asHandle(handle_), static_cast<LONG>(offset & 0xFFFFFFFFu), high != 0 ? &high : nullptr,
-                   FILE_BEGIN);
+    SetFilePointer(asHandle(handle_), static_cast<LONG>(offset & 0xFFFFFFFFu), high != 0 ? &high : nullptr, FILE_BEGIN);
 }
 
 void SourceFile::close() {
@@ -176,13 +178,14 @@ void SourceFile::close() {
     }
 }
 
-DestinationFile::~DestinationFile() { close(); }
+DestinationFile::~DestinationFile() {
+    close();
+}
 
 bool DestinationFile::open(const std::filesystem::path& path, WriteMode mode) {
     close();
     const DWORD disposition = mode == WriteMode::openAlways ? OPEN_ALWAYS : CREATE_ALWAYS;
-    HANDLE file =
-        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return false;
     }
@@ -297,9 +300,13 @@ std::optional<std::uint64_t> availableMemory() {
     return status.ullAvailPhys;
 }
 
-bool isTerminal(Stream stream) { return isConsole(standardHandle(stream)); }
+bool isTerminal(Stream stream) {
+    return isConsole(standardHandle(stream));
+}
 
-bool isInputTerminal() { return isConsole(GetStdHandle(STD_INPUT_HANDLE)); }
+bool isInputTerminal() {
+    return isConsole(GetStdHandle(STD_INPUT_HANDLE));
+}
 
 void writeText(Stream stream, std::string_view utf8) {
     HANDLE handle = standardHandle(stream);
@@ -382,6 +389,8 @@ std::optional<std::string> readLine() {
     return line;
 }
 
-std::size_t utf16Length(const std::filesystem::path& path) { return path.native().size(); }
+std::size_t utf16Length(const std::filesystem::path& path) {
+    return path.native().size();
+}
 
 }  // namespace velmora::platform

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test:
+#   0. the layout of every C++ file against .clang-format;
 #   1. the native build: unit, end-to-end and console-converter tests;
 #   2. reliability: the suite under AddressSanitizer and UndefinedBehaviorSanitizer,
 #      once under valgrind, bounded fuzzing, allocation failures, the fault matrix;
@@ -8,6 +9,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/common.sh
+
+echo "== layout (.clang-format)"
+ensure_packages clang-format
+git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 
 echo "== native build and unit/end-to-end tests"
 build_native

@@ -99,8 +99,10 @@ struct Fixture {
 TEST(RunConversion, CreatesTheDestinationWithHeaderAndRows) {
     Fixture run;
     EXPECT_EQ(run.convert(kCard + kCard), 0);
-    EXPECT_EQ(test::readFile(run.destination), std::string(csvHeader()) + test::csvRow({{1, "A"}}) + test::csvRow({{1, "A"}}));
-    EXPECT_EQ(run.ui.messages, (Strings{"変換処理中...", "変換が完了しました。", "入力データ：2件、　出力データ：2件"}));
+    EXPECT_EQ(test::readFile(run.destination),
+              std::string(csvHeader()) + test::csvRow({{1, "A"}}) + test::csvRow({{1, "A"}}));
+    EXPECT_EQ(run.ui.messages,
+              (Strings{"変換処理中...", "変換が完了しました。", "入力データ：2件、　出力データ：2件"}));
     EXPECT_EQ(run.ui.questions, 0);
     EXPECT_TRUE(run.ui.errors.empty());
 }
@@ -112,9 +114,11 @@ TEST(RunConversion, ExistingDestinationIsOverwrittenAppendedOrLeftAlone) {
         std::string bytes;
         Strings messages;
     } cases[] = {
-        {OverwriteChoice::overwrite, std::string(csvHeader()) + test::csvRow({{1, "A"}}),
+        {OverwriteChoice::overwrite,
+         std::string(csvHeader()) + test::csvRow({{1, "A"}}),
          {"変換処理中...", "変換が完了しました。", "入力データ：1件、　出力データ：1件"}},
-        {OverwriteChoice::append, old + test::csvRow({{1, "A"}}),
+        {OverwriteChoice::append,
+         old + test::csvRow({{1, "A"}}),
          {"変換処理中...", "変換が完了しました。", "入力データ：1件、　出力データ：1件"}},
         {OverwriteChoice::cancel, old, {}},
     };
@@ -132,9 +136,9 @@ TEST(RunConversion, ExistingDestinationIsOverwrittenAppendedOrLeftAlone) {
 TEST(RunConversion, NothingToOutputLeavesTheHeaderAlone) {
     const std::string_view sources[] = {
         "no contact at all",
-        "BEGIN:VCARD\r\nEND:VCARD\r\n",                          // complete but empty
-        "BEGIN:VCARD\r\nVERSION:4.0\r\nN:A\r\nEND:VCARD\r\n",    // unsupported
-        "BEGIN:VCARD\r\nN:A\r\n",                                // never completed
+        "BEGIN:VCARD\r\nEND:VCARD\r\n",                        // complete but empty
+        "BEGIN:VCARD\r\nVERSION:4.0\r\nN:A\r\nEND:VCARD\r\n",  // unsupported
+        "BEGIN:VCARD\r\nN:A\r\n",                              // never completed
     };
     for (std::string_view source : sources) {
         Fixture run;

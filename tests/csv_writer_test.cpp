@@ -15,6 +15,7 @@ using test::csvRow;
 using test::sjis;
 
 // The column names as the address book expects them, in order.
+// clang-format off
 const char* const kHeaderNames[95] = {
     "肩書き", "名", "ミドル ネーム", "姓", "敬称", "会社名", "部署", "役職", "番地 (会社)", "住所 2 (会社)",
     "住所 3 (会社)", "市町村 (会社)", "都道府県 (会社)", "郵便番号 (会社)", "国 (会社)/地域", "番地 (自宅)",
@@ -31,16 +32,36 @@ const char* const kHeaderNames[95] = {
     "電子メール 2 表示名", "電子メール 3 アドレス", "電子メール 3 の種類", "電子メール 3 表示名", "配偶者",
     "秘書の氏名", "秘密度", "分類", "名前フリガナ", "優先度",
 };
+// clang-format on
 
 // The CSV column of every field.
 const std::pair<Field, int> kFieldColumns[] = {
-    {Field::fullName, 1},        {Field::readingPrefix, 3},   {Field::lastNameReading, 77}, {Field::nameReading, 93},
-    {Field::birthday, 79},       {Field::company, 5},         {Field::department, 6},       {Field::jobTitle, 7},
-    {Field::homeStreet, 15},     {Field::homeCity, 18},       {Field::homeState, 19},       {Field::homePostalCode, 20},
-    {Field::homeCountry, 21},    {Field::businessFax, 30},    {Field::businessPhone, 31},   {Field::businessPhone2, 32},
-    {Field::companyMainPhone, 35}, {Field::homePhone, 37},    {Field::homePhone2, 38},      {Field::mobilePhone, 40},
-    {Field::pager, 43},          {Field::email1, 80},         {Field::email2, 83},          {Field::email3, 86},
-    {Field::webPage, 49},        {Field::notes, 58},
+    {Field::fullName, 1},
+    {Field::readingPrefix, 3},
+    {Field::lastNameReading, 77},
+    {Field::nameReading, 93},
+    {Field::birthday, 79},
+    {Field::company, 5},
+    {Field::department, 6},
+    {Field::jobTitle, 7},
+    {Field::homeStreet, 15},
+    {Field::homeCity, 18},
+    {Field::homeState, 19},
+    {Field::homePostalCode, 20},
+    {Field::homeCountry, 21},
+    {Field::businessFax, 30},
+    {Field::businessPhone, 31},
+    {Field::businessPhone2, 32},
+    {Field::companyMainPhone, 35},
+    {Field::homePhone, 37},
+    {Field::homePhone2, 38},
+    {Field::mobilePhone, 40},
+    {Field::pager, 43},
+    {Field::email1, 80},
+    {Field::email2, 83},
+    {Field::email3, 86},
+    {Field::webPage, 49},
+    {Field::notes, 58},
 };
 
 class StringSink : public ByteSink {

@@ -50,7 +50,9 @@ TEST(DecodeQuotedPrintable, DecodesEscapes) {
         {"=G1x", "=G1x"},
         {"= A", "= A"},
         {"=\xFF", "=\xFF"},
-        {"==41", "==4" "1"},
+        {"==41",
+         "==4"
+         "1"},
     };
     for (const auto& c : cases) EXPECT_EQ(decodeQuotedPrintable(c.text), c.bytes) << c.text;
 }
@@ -76,7 +78,9 @@ TEST(Utf8ToAnsi, ConvertsIntoCodePage932) {
     EXPECT_EQ(utf8ToAnsi("\xEF\xBD\xB1"), "\xB1");                          // half-width ｱ
     EXPECT_EQ(utf8ToAnsi("\xE8\xA1\xA8"), "\x95\x5C");                      // 表
     // A character without a form in the code page becomes one space.
-    EXPECT_EQ(utf8ToAnsi("a\xE2\x82\xAC" "z"), "a z");  // €
+    EXPECT_EQ(utf8ToAnsi("a\xE2\x82\xAC"
+                         "z"),
+              "a z");  // €
 #ifndef _WIN32
     // Windows replaces each half of a surrogate pair and maps é to e by best
     // fit; here an emoji is one space and é has no form.
@@ -86,8 +90,10 @@ TEST(Utf8ToAnsi, ConvertsIntoCodePage932) {
 }
 
 TEST(Utf8ToAnsi, MalformedUtf8BecomesSpacesWithoutLosingTheRest) {
-    EXPECT_EQ(utf8ToAnsi("a\xFF" "b"), "a b");
-    EXPECT_EQ(utf8ToAnsi("a\xE3\x81"), "a ");               // cut short at the end
+    EXPECT_EQ(utf8ToAnsi("a\xFF"
+                         "b"),
+              "a b");
+    EXPECT_EQ(utf8ToAnsi("a\xE3\x81"), "a ");  // cut short at the end
     EXPECT_EQ(utf8ToAnsi("\xE3\x81z\xE3\x81\x82"), " z\x82\xA0");
 }
 
@@ -96,9 +102,14 @@ TEST(FormatBirthday, SlashesOnlyEightDigits) {
         std::string_view text;
         std::string_view formatted;
     } cases[] = {
-        {"19800115", "1980/01/15"}, {"20011399", "2001/13/99"}, {"1980-01-15", "1980-01-15"},
-        {"1980011", "1980011"},     {"198001150", "198001150"}, {"1980O115", "1980O115"},
-        {"", ""},                   {"\xB1\xB2\xB3\xB4\xB5\xB6\xB7\xB8", "\xB1\xB2\xB3\xB4\xB5\xB6\xB7\xB8"},
+        {"19800115", "1980/01/15"},
+        {"20011399", "2001/13/99"},
+        {"1980-01-15", "1980-01-15"},
+        {"1980011", "1980011"},
+        {"198001150", "198001150"},
+        {"1980O115", "1980O115"},
+        {"", ""},
+        {"\xB1\xB2\xB3\xB4\xB5\xB6\xB7\xB8", "\xB1\xB2\xB3\xB4\xB5\xB6\xB7\xB8"},
     };
     for (const auto& c : cases) EXPECT_EQ(formatBirthday(c.text), c.formatted) << c.text;
 }

@@ -33,7 +33,9 @@ Outcome convert(const std::filesystem::path& source) {
     return {test::readFile(destination), ui.messages, ui.errors};
 }
 
-std::filesystem::path data(std::string_view name) { return std::filesystem::path(VELMORA_TEST_DATA) / name; }
+std::filesystem::path data(std::string_view name) {
+    return std::filesystem::path(VELMORA_TEST_DATA) / name;
+}
 
 std::string csvFile(std::initializer_list<Columns> rows) {
     std::string csv(csvHeader());
@@ -68,21 +70,38 @@ TEST(EndToEnd, WorkedExample) {
 
 TEST(EndToEnd, SampleAddressBook) {
     const Outcome out = convert(std::filesystem::path(VELMORA_SAMPLES) / "sample.vcf");
-    expectSameCsv(out.csv,
-                  csvFile({
-                      {{1, sjis("山田 太郎")}, {3, "\xD4\xCF"}, {15, sjis("千代田1-1-1")}, {18, sjis("千代田区")},
-                       {19, sjis("東京都")}, {20, "100-0001"}, {21, sjis("日本")}, {30, "03-9876-5432"},
-                       {37, "03-1234-5678"}, {40, "090-1234-5678"},
-                       {58, sjis("高校の同級生。毎年の年賀状を忘れずに。")}, {79, "1980/01/15"},
-                       {80, "taro.yamada@example.ne.jp"}, {83, "yamada@example.co.jp"}},
-                      {{1, sjis("佐藤 花子")}, {3, "\xBB\xC4"}, {5, sjis("株式会社サンプル")}, {31, "080-5555-1111"},
-                       {35, "03-5555-0000"}, {40, "070-1111-2222"}, {49, "http://www.example.jp/hanako"},
-                       {80, "hanako@docomo.example.jp"}},
-                      {{1, "\x95\x5C \x94\x5C\x83\x5C"}, {3, "\xCB\xAE"}, {43, "011-222-3333"},
-                       {58, sjis("予定表;能力")}},
-                      {{1, sjis("鈴木 一郎")}, {3, sjis("す")}, {5, sjis("鈴木商店")}, {40, "090-0000-1111"},
-                       {80, "ichiro@example.com"}},
-                  }));
+    expectSameCsv(
+        out.csv,
+        csvFile({
+            {{1, sjis("山田 太郎")},
+             {3, "\xD4\xCF"},
+             {15, sjis("千代田1-1-1")},
+             {18, sjis("千代田区")},
+             {19, sjis("東京都")},
+             {20, "100-0001"},
+             {21, sjis("日本")},
+             {30, "03-9876-5432"},
+             {37, "03-1234-5678"},
+             {40, "090-1234-5678"},
+             {58, sjis("高校の同級生。毎年の年賀状を忘れずに。")},
+             {79, "1980/01/15"},
+             {80, "taro.yamada@example.ne.jp"},
+             {83, "yamada@example.co.jp"}},
+            {{1, sjis("佐藤 花子")},
+             {3, "\xBB\xC4"},
+             {5, sjis("株式会社サンプル")},
+             {31, "080-5555-1111"},
+             {35, "03-5555-0000"},
+             {40, "070-1111-2222"},
+             {49, "http://www.example.jp/hanako"},
+             {80, "hanako@docomo.example.jp"}},
+            {{1, "\x95\x5C \x94\x5C\x83\x5C"}, {3, "\xCB\xAE"}, {43, "011-222-3333"}, {58, sjis("予定表;能力")}},
+            {{1, sjis("鈴木 一郎")},
+             {3, sjis("す")},
+             {5, sjis("鈴木商店")},
+             {40, "090-0000-1111"},
+             {80, "ichiro@example.com"}},
+        }));
     EXPECT_EQ(out.messages, completed(5, 4));
 }
 

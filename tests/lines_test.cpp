@@ -104,8 +104,8 @@ TEST(StreamLineCutter, AGuessedLastCrLfIsCheckedOnTheWay) {
     } cases[] = {
         {"A\r\nB\r\nC", 4, false},
         {"A\nB\nC", StreamLineCutter::kNone, false},
-        {"A\r\nB\nC", StreamLineCutter::kNone, true},      // a CR LF the guess did not know
-        {"A\r\nB\r\nC", 1, true},                         // a later CR LF
+        {"A\r\nB\nC", StreamLineCutter::kNone, true},    // a CR LF the guess did not know
+        {"A\r\nB\r\nC", 1, true},                        // a later CR LF
         {std::string_view("A\r\nB\0\r\n", 7), 5, true},  // the text ends before the guess
     };
     for (const auto& c : cases) {
@@ -151,23 +151,26 @@ TEST(LogicalLines, PlainLinesAreHandedOverAsTheyAre) {
 }
 
 TEST(LogicalLines, Base64ContinuationLinesAreJoined) {
-    EXPECT_EQ(logicalLines("PHOTO;ENCODING=BASE64;TYPE=JPEG:AAAA\r\n BBBB\r\n  CCCC\r\n\r\nN:x"),
-              (std::vector<Handed>{{"PHOTO;ENCODING=BASE64;TYPE=JPEG:AAAABBBB CCCC", 0, 1}, {"", 0, 0}, {"N:x", 0, 0}}));
+    EXPECT_EQ(
+        logicalLines("PHOTO;ENCODING=BASE64;TYPE=JPEG:AAAA\r\n BBBB\r\n  CCCC\r\n\r\nN:x"),
+        (std::vector<Handed>{{"PHOTO;ENCODING=BASE64;TYPE=JPEG:AAAABBBB CCCC", 0, 1}, {"", 0, 0}, {"N:x", 0, 0}}));
     // A tab is no continuation.
     EXPECT_EQ(logicalLines("X;BASE64:AA\n\tBB\n"),
               (std::vector<Handed>{{"X;BASE64:AA", 0, 1}, {"\tBB", 0, 0}, {"", 0, 0}}));
     // ENCODING=b is not BASE64: each line stands alone.
-    EXPECT_EQ(logicalLines("PHOTO;ENCODING=b:AA\n BB"), (std::vector<Handed>{{"PHOTO;ENCODING=b:AA", 0, 0}, {" BB", 0, 0}}));
+    EXPECT_EQ(logicalLines("PHOTO;ENCODING=b:AA\n BB"),
+              (std::vector<Handed>{{"PHOTO;ENCODING=b:AA", 0, 0}, {" BB", 0, 0}}));
 }
 
 TEST(LogicalLines, TheLineAfterABase64ValueIsExaminedAfresh) {
     // Neither BASE64-decoded with the photo's codes nor left unjoined.
-    EXPECT_EQ(logicalLines("PHOTO;ENCODING=BASE64:AAAA\r\n BBBB\r\nTEL;CELL:090\r\nEND:VCARD"),
-              (std::vector<Handed>{{"PHOTO;ENCODING=BASE64:AAAABBBB", 0, 1}, {"TEL;CELL:090", 0, 0}, {"END:VCARD", 0, 0}}));
-    EXPECT_EQ(logicalLines("PHOTO;ENCODING=BASE64:AAAA\nNOTE;QUOTED-PRINTABLE;CHARSET=UTF-8:a=\nb\nX"),
-              (std::vector<Handed>{{"PHOTO;ENCODING=BASE64:AAAA", 0, 1},
-                                   {"NOTE;QUOTED-PRINTABLE;CHARSET=UTF-8:ab", 2, 2},
-                                   {"X", 0, 0}}));
+    EXPECT_EQ(
+        logicalLines("PHOTO;ENCODING=BASE64:AAAA\r\n BBBB\r\nTEL;CELL:090\r\nEND:VCARD"),
+        (std::vector<Handed>{{"PHOTO;ENCODING=BASE64:AAAABBBB", 0, 1}, {"TEL;CELL:090", 0, 0}, {"END:VCARD", 0, 0}}));
+    EXPECT_EQ(
+        logicalLines("PHOTO;ENCODING=BASE64:AAAA\nNOTE;QUOTED-PRINTABLE;CHARSET=UTF-8:a=\nb\nX"),
+        (std::vector<Handed>{
+            {"PHOTO;ENCODING=BASE64:AAAA", 0, 1}, {"NOTE;QUOTED-PRINTABLE;CHARSET=UTF-8:ab", 2, 2}, {"X", 0, 0}}));
 }
 
 TEST(LogicalLines, QuotedPrintableSoftLineBreaksAreJoined) {

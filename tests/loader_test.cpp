@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "vcard/lines.h"
 #include "tests/test_support.h"
+#include "vcard/lines.h"
 
 namespace velmora {
 namespace {
@@ -71,8 +71,8 @@ TEST(LoadSourceFile, RecognisesByteOrderMarks) {
 
 TEST(LoadSourceFile, ConvertsUtf16IntoTheAnsiCodePage) {
     // N:山田€ in UTF-16LE; € has no form in code page 932 and becomes "?".
-    const std::string text = "\xFF\xFE" + utf16("BEGIN:VCARD\r\nN:") + "\x71\x5C\x30\x75" + "\xAC\x20"s +
-                             utf16("\r\nEND:VCARD\r\n");
+    const std::string text =
+        "\xFF\xFE" + utf16("BEGIN:VCARD\r\nN:") + "\x71\x5C\x30\x75" + "\xAC\x20"s + utf16("\r\nEND:VCARD\r\n");
     const Loaded loaded = load(text);
     EXPECT_EQ(loaded.result, 0);
     EXPECT_EQ(loaded.name, "\x8E\x52\x93\x63?");
@@ -99,7 +99,8 @@ std::vector<std::string> contents(const ContactList& list) {
     std::vector<std::string> out;
     for (const ContactRecord& record : list.records) {
         std::string row = std::to_string(record.complete) + std::to_string(record.unsupported);
-        for (std::size_t i = 0; i < kFieldCount; ++i) row.append("|").append(test::fieldText(list, record, static_cast<Field>(i)));
+        for (std::size_t i = 0; i < kFieldCount; ++i)
+            row.append("|").append(test::fieldText(list, record, static_cast<Field>(i)));
         out.push_back(row);
     }
     return out;

@@ -23,11 +23,16 @@ std::vector<std::string> placements(const std::vector<std::string>& lines) {
     text += "END:VCARD\r\n";
     const ContactList list = test::parse(text);
     static const std::pair<Field, const char*> names[] = {
-        {Field::businessFax, "businessFax"},   {Field::businessPhone, "businessPhone"},
-        {Field::businessPhone2, "businessPhone2"}, {Field::companyMainPhone, "companyMainPhone"},
-        {Field::homePhone, "homePhone"},       {Field::homePhone2, "homePhone2"},
-        {Field::mobilePhone, "mobilePhone"},   {Field::pager, "pager"},
-        {Field::email1, "email1"},             {Field::email2, "email2"},
+        {Field::businessFax, "businessFax"},
+        {Field::businessPhone, "businessPhone"},
+        {Field::businessPhone2, "businessPhone2"},
+        {Field::companyMainPhone, "companyMainPhone"},
+        {Field::homePhone, "homePhone"},
+        {Field::homePhone2, "homePhone2"},
+        {Field::mobilePhone, "mobilePhone"},
+        {Field::pager, "pager"},
+        {Field::email1, "email1"},
+        {Field::email2, "email2"},
         {Field::email3, "email3"},
     };
     std::vector<std::string> where(lines.size(), "dropped");

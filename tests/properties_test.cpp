@@ -89,7 +89,7 @@ TEST(ReadingPrefix, KeepsTheFirstTwoBytesWithoutSplittingACharacter) {
         std::string reading;
     } cases[] = {
         {"SOUND;X-IRMC-N;CHARSET=SHIFT_JIS:\xD4\xCF\xC0\xDE;\xC0\xDB\xB3;;;", "\xD4\xCF"},  // ﾔﾏﾀﾞ
-        {"SOUND:\x83\x84\x83\x7D\x83\x5E", "\x83\x84"},                                // ヤマダ
+        {"SOUND:\x83\x84\x83\x7D\x83\x5E", "\x83\x84"},                                     // ヤマダ
         {"SOUND:a", "a"},
         {"SOUND:", ""},
         {"SOUND;ENCODING=QUOTED-PRINTABLE:=D4=CF=C0", "\xD4\xCF"},
@@ -112,7 +112,8 @@ TEST(Organisation, TakesCompanyOrElseDepartment) {
 }
 
 TEST(Address, FillsTheHomeFieldsFromTheFirstAdrLine) {
-    const ContactList list = test::parse(card({"ADR;WORK:box;ext;street;city;state;123;JP;extra", "ADR:x;y;z;a;b;c;d"}));
+    const ContactList list =
+        test::parse(card({"ADR;WORK:box;ext;street;city;state;123;JP;extra", "ADR:x;y;z;a;b;c;d"}));
     const ContactRecord& r = list.records[0];
     EXPECT_EQ(fieldText(list, r, Field::homeStreet), "boxextstreet");
     EXPECT_EQ(fieldText(list, r, Field::homeCity), "city");

@@ -14,9 +14,9 @@ TempDir::TempDir() {
     static std::atomic<int> counter{0};
     const auto base = std::filesystem::temp_directory_path();
     for (;;) {
-        path_ = base / ("velmora-test-" + std::to_string(std::hash<std::string>{}(base.string()) % 100000) + "-" +
-                        std::to_string(reinterpret_cast<std::uintptr_t>(this) % 100000) + "-" +
-                        std::to_string(counter++));
+        path_ =
+            base / ("velmora-test-" + std::to_string(std::hash<std::string>{}(base.string()) % 100000) + "-" +
+                    std::to_string(reinterpret_cast<std::uintptr_t>(this) % 100000) + "-" + std::to_string(counter++));
         if (std::filesystem::create_directory(path_)) break;
     }
 }
@@ -36,7 +36,9 @@ std::string readFile(const std::filesystem::path& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-std::string sjis(std::string_view utf8) { return platform::utf8ToAnsi(utf8).value(); }
+std::string sjis(std::string_view utf8) {
+    return platform::utf8ToAnsi(utf8).value();
+}
 
 std::string csvRow(const std::map<int, std::string>& columns) {
     std::string row;

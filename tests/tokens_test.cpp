@@ -21,11 +21,7 @@ TEST(SplitTokens, CutsAtEverySeparator) {
         std::string_view text;
         Strings tokens;
     } cases[] = {
-        {"a;b;", {"a", "b", ""}},
-        {";a", {"", "a"}},
-        {"a;;b", {"a", "", "b"}},
-        {"", {""}},
-        {"abc", {"abc"}},
+        {"a;b;", {"a", "b", ""}}, {";a", {"", "a"}}, {"a;;b", {"a", "", "b"}}, {"", {""}}, {"abc", {"abc"}},
     };
     for (const auto& c : cases) EXPECT_EQ(split(c.text, true), c.tokens) << c.text;
 }

@@ -73,18 +73,15 @@ void feedLine(LineState& lineState, std::string_view line) {
 }
 
 int parseVcardText(std::string_view text, ContactList& list) {
-    assembleLogicalLines(text, [&list](std::string_view line, const LineState& state) {
-        processPropertyLine(list, line, state);
-    });
+    assembleLogicalLines(
+        text, [&list](std::string_view line, const LineState& state) { processPropertyLine(list, line, state); });
     return Success;
 }
 
-int parseVcardStream(ReadPiece read, std::uint64_t lastCrlf, ContactList& list, std::size_t pieceSize,
-                     bool guessed) {
+int parseVcardStream(ReadPiece read, std::uint64_t lastCrlf, ContactList& list, std::size_t pieceSize, bool guessed) {
     StreamLineCutter cutter(std::move(read), lastCrlf, pieceSize, guessed);
-    assembleLines(cutter, [&list](std::string_view line, const LineState& state) {
-        processPropertyLine(list, line, state);
-    });
+    assembleLines(cutter,
+                  [&list](std::string_view line, const LineState& state) { processPropertyLine(list, line, state); });
     if (cutter.failed()) return ReadFailed;
     return cutter.wrongGuess() ? 1 : Success;
 }

@@ -16,23 +16,40 @@ using KeywordSet = std::uint32_t;
 // The type keywords of each kind of line, in their order; PREF is tested too
 // but belongs to neither list, so it never makes another keyword "not only".
 constexpr std::array<Keyword, 13> telTypeKeywords = {
-    Keyword("WORK"), Keyword("HOME"), Keyword("CELL"), Keyword("PCS"),   Keyword("VOICE"), Keyword("FAX"),
-    Keyword("MSG"),  Keyword("PAGER"), Keyword("BBS"), Keyword("MODEM"), Keyword("CAR"),   Keyword("ISDN"),
-    Keyword("VIDEO")};
-constexpr std::array<Keyword, 5> emailTypeKeywords = {Keyword("WORK"), Keyword("HOME"), Keyword("CELL"),
-                                                      Keyword("PCS"), Keyword("INTERNET")};
+    Keyword("WORK"), Keyword("HOME"), Keyword("CELL"),  Keyword("PCS"), Keyword("VOICE"),
+    Keyword("FAX"),  Keyword("MSG"),  Keyword("PAGER"), Keyword("BBS"), Keyword("MODEM"),
+    Keyword("CAR"),  Keyword("ISDN"), Keyword("VIDEO")};
+constexpr std::array<Keyword, 5> emailTypeKeywords = {Keyword("WORK"), Keyword("HOME"), Keyword("CELL"), Keyword("PCS"),
+                                                      Keyword("INTERNET")};
 constexpr Keyword kPref("PREF");
 
 namespace tel {
 enum : KeywordSet {
-    WORK = 1u << 0, HOME = 1u << 1, CELL = 1u << 2, PCS = 1u << 3, VOICE = 1u << 4, FAX = 1u << 5,
-    MSG = 1u << 6, PAGER = 1u << 7, BBS = 1u << 8, MODEM = 1u << 9, CAR = 1u << 10, ISDN = 1u << 11,
-    VIDEO = 1u << 12, PREF = 1u << 13, LISTED = (1u << 13) - 1,
+    WORK = 1u << 0,
+    HOME = 1u << 1,
+    CELL = 1u << 2,
+    PCS = 1u << 3,
+    VOICE = 1u << 4,
+    FAX = 1u << 5,
+    MSG = 1u << 6,
+    PAGER = 1u << 7,
+    BBS = 1u << 8,
+    MODEM = 1u << 9,
+    CAR = 1u << 10,
+    ISDN = 1u << 11,
+    VIDEO = 1u << 12,
+    PREF = 1u << 13,
+    LISTED = (1u << 13) - 1,
 };
 }
 namespace email {
 enum : KeywordSet {
-    WORK = 1u << 0, HOME = 1u << 1, CELL = 1u << 2, PCS = 1u << 3, INTERNET = 1u << 4, PREF = 1u << 5,
+    WORK = 1u << 0,
+    HOME = 1u << 1,
+    CELL = 1u << 2,
+    PCS = 1u << 3,
+    INTERNET = 1u << 4,
+    PREF = 1u << 5,
     LISTED = (1u << 5) - 1,
 };
 }
@@ -43,8 +60,12 @@ struct Alternative {
     KeywordSet keywords;
     bool only;
 };
-constexpr Alternative both(KeywordSet a, KeywordSet b) { return {a | b, false}; }
-constexpr Alternative only(KeywordSet k) { return {k, true}; }
+constexpr Alternative both(KeywordSet a, KeywordSet b) {
+    return {a | b, false};
+}
+constexpr Alternative only(KeywordSet k) {
+    return {k, true};
+}
 
 struct PlacementRule {
     std::vector<Alternative> when;  // empty: every line

@@ -60,8 +60,8 @@ void storeReading(const Line& line) {
         // full-width one keeps the half-width character alone rather than
         // ending in half a character.
         const auto& lead = platform::leadByteTable();
-        const bool secondIsLone = !lead[static_cast<unsigned char>(reading[0])] &&
-                                  lead[static_cast<unsigned char>(reading[1])];
+        const bool secondIsLone =
+            !lead[static_cast<unsigned char>(reading[0])] && lead[static_cast<unsigned char>(reading[1])];
         reading = reading.substr(0, secondIsLone ? 1 : 2);
     }
     line.list.store(line.record, Field::readingPrefix, reading);
@@ -88,7 +88,8 @@ void storeAddress(const Line& line) {
     // Post-office box, extended address and street run together as the street.
     std::string& street = scratch().joined;
     street.clear();
-    for (std::size_t i = 0; i < 3 && i < line.value.size(); ++i) street += line.decode(line.value[i], scratch().decoded);
+    for (std::size_t i = 0; i < 3 && i < line.value.size(); ++i)
+        street += line.decode(line.value[i], scratch().decoded);
     line.list.store(line.record, Field::homeStreet, street);
     for (std::size_t i = 3; i < 7 && i < line.value.size(); ++i) line.store(parts[i - 2], line.value[i]);
 }
@@ -97,8 +98,12 @@ void storeSingle(const Line& line, Field field) {
     if (!line.record.has(field)) line.store(field, line.value[0]);
 }
 
-void storeWebPage(const Line& line) { storeSingle(line, Field::webPage); }
-void storeNotes(const Line& line) { storeSingle(line, Field::notes); }
+void storeWebPage(const Line& line) {
+    storeSingle(line, Field::webPage);
+}
+void storeNotes(const Line& line) {
+    storeSingle(line, Field::notes);
+}
 // Only telephone and e-mail lines look at their parameters one by one.
 Tokens nameTokens(const Line& line) {
     splitTokens(line.nameText, ';', true, scratch().name);
@@ -108,7 +113,9 @@ Tokens nameTokens(const Line& line) {
 void storeTelephone(const Line& line) {
     placeTelephone(line.list, &line.record, nameTokens(line), line.value, line.state);
 }
-void storeEmail(const Line& line) { placeEmail(line.list, &line.record, nameTokens(line), line.value, line.state); }
+void storeEmail(const Line& line) {
+    placeEmail(line.list, &line.record, nameTokens(line), line.value, line.state);
+}
 
 constexpr Keyword kVersion21("2.1");
 constexpr Keyword kVersion30("3.0");
@@ -126,10 +133,9 @@ struct PropertyRule {
 
 // The properties that fill the record; every other property is ignored.
 constexpr PropertyRule propertyRules[] = {
-    {"N", storeName},         {"SOUND", storeReading}, {"SORT-STRING", storeReading},
-    {"BDAY", storeBirthday},  {"ORG", storeOrganisation}, {"ADR", storeAddress},
-    {"TEL", storeTelephone},  {"EMAIL", storeEmail},   {"URL", storeWebPage},
-    {"NOTE", storeNotes},
+    {"N", storeName},           {"SOUND", storeReading}, {"SORT-STRING", storeReading}, {"BDAY", storeBirthday},
+    {"ORG", storeOrganisation}, {"ADR", storeAddress},   {"TEL", storeTelephone},       {"EMAIL", storeEmail},
+    {"URL", storeWebPage},      {"NOTE", storeNotes},
 };
 
 const PropertyRule* findRule(std::string_view propertyName) {

@@ -9,7 +9,9 @@
 namespace velmora {
 namespace {
 
-constexpr unsigned char upper(unsigned char c) { return (c >= 'a' && c <= 'z') ? c - ('a' - 'A') : c; }
+constexpr unsigned char upper(unsigned char c) {
+    return (c >= 'a' && c <= 'z') ? c - ('a' - 'A') : c;
+}
 
 bool matchesAt(std::string_view text, std::size_t at, std::string_view upperKeyword) {
     for (std::size_t j = 0; j < upperKeyword.size(); ++j)
@@ -62,14 +64,14 @@ std::size_t findUnescaped(std::string_view text, char separator, bool escapeAwar
         // Whether that backslash is a character of its own or the second byte
         // of one (表 is 95 5C) is known only by walking from the search start.
         bool afterLead = false;
-        for (std::size_t i = start; i + 1 < at; ++i) afterLead = !afterLead && lead[static_cast<unsigned char>(text[i])];
+        for (std::size_t i = start; i + 1 < at; ++i)
+            afterLead = !afterLead && lead[static_cast<unsigned char>(text[i])];
         if (afterLead) return at;
         start = at + 1;  // escaped: search on behind it, judging afresh from there
     }
 }
 
-void splitTokens(std::string_view text, char separator, bool escapeAware, TokenList& tokens,
-                 std::size_t maxSplits) {
+void splitTokens(std::string_view text, char separator, bool escapeAware, TokenList& tokens, std::size_t maxSplits) {
     tokens.clear();
     std::size_t start = 0;
     for (;;) {
@@ -119,7 +121,9 @@ TextProfile profileOf(std::string_view text) {
     return profile;
 }
 
-bool containsKeyword(std::string_view text, const Keyword& keyword) { return containsFolded(text, keyword); }
+bool containsKeyword(std::string_view text, const Keyword& keyword) {
+    return containsFolded(text, keyword);
+}
 
 bool containsKeyword(std::string_view text, TextProfile profile, const Keyword& keyword) {
     return keyword.mayOccurIn(profile) && containsFolded(text, keyword);

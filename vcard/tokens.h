@@ -25,8 +25,7 @@ std::size_t findUnescaped(std::string_view text, char separator, bool escapeAwar
 // Replaces `tokens` with the tokens of `text`. A text without a separator is
 // one token, the empty text one empty token. With `maxSplits` n > 0 there are
 // at most n + 1 tokens, the last one running to the end of the text.
-void splitTokens(std::string_view text, char separator, bool escapeAware, TokenList& tokens,
-                 std::size_t maxSplits = 0);
+void splitTokens(std::string_view text, char separator, bool escapeAware, TokenList& tokens, std::size_t maxSplits = 0);
 
 // The text before a line's first ":" (the whole line without one).
 std::string_view namePart(std::string_view line);
@@ -53,11 +52,16 @@ constexpr TextProfile profileBit(unsigned char c) {
     if (c >= 'A' && c <= 'Z') return TextProfile{1} << (c - 'A');
     if (c >= '0' && c <= '9') return TextProfile{1} << (26 + c - '0');
     switch (c) {
-    case '-': return TextProfile{1} << 36;
-    case '_': return TextProfile{1} << 37;
-    case '.': return TextProfile{1} << 38;
-    case '=': return TextProfile{1} << 39;
-    default: return TextProfile{1} << 63;
+    case '-':
+        return TextProfile{1} << 36;
+    case '_':
+        return TextProfile{1} << 37;
+    case '.':
+        return TextProfile{1} << 38;
+    case '=':
+        return TextProfile{1} << 39;
+    default:
+        return TextProfile{1} << 63;
     }
 }
 

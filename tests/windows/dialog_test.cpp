@@ -237,8 +237,8 @@ INSTANTIATE_TEST_SUITE_P(
                       // The last "." of the whole path counts, even in a folder name.
                       DropCase{{L"C:\\x.y\\noext"}, L"C:\\x.y\\noext", L"C:\\x.csv"},
                       DropCase{{L"C:\\noext"}, L"C:\\noext", L"C:\\noext.csv"},
-                      DropCase{{L"C:\\first.vcf", L"C:\\second.vcf", L"C:\\third.vcf"}, L"C:\\first.vcf",
-                               L"C:\\first.csv"},
+                      DropCase{
+                          {L"C:\\first.vcf", L"C:\\second.vcf", L"C:\\third.vcf"}, L"C:\\first.vcf", L"C:\\first.csv"},
                       DropCase{{L"C:\\notes\\memo.txt"}, L"C:\\notes\\memo.txt", L"C:\\notes\\memo.csv"}));
 
 TEST(MainWindow, DroppedTextFileIsRefusedByTheRun) {
@@ -293,7 +293,8 @@ void answerChooser(HWND chooser, const std::wstring& path) {
             break;
         }
     }
-    PostMessageW(chooser, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(chooser, IDOK)));
+    PostMessageW(chooser, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(chooser, IDOK)));
 }
 
 std::wstring firstFilter(HWND chooser) {
@@ -378,9 +379,8 @@ TEST(MainWindow, ConversionListsItsMessagesInOrderWithTheNewestSelected) {
     ASSERT_TRUE(waitUntil([&] { return controlText(main, IDC_SOURCE_PATH) == empty.wstring(); }));
     pressButton(main, IDC_CONVERT);
     ASSERT_TRUE(waitUntil([&] { return listLines(main, IDC_MESSAGES).size() == 5; }));
-    EXPECT_EQ(listLines(main, IDC_MESSAGES),
-              (std::vector<std::wstring>{started, completed, countsLine(3, 3), started,
-                                         L"出力対象データが1件もありませんでした。"}));
+    EXPECT_EQ(listLines(main, IDC_MESSAGES), (std::vector<std::wstring>{started, completed, countsLine(3, 3), started,
+                                                                        L"出力対象データが1件もありませんでした。"}));
     EXPECT_EQ(listSelection(main, IDC_MESSAGES), 4);
 }
 
@@ -440,12 +440,11 @@ TEST_P(OverwriteQuestion, IsAskedWhileTheWindowIsBusyAndItsAnswerIsFollowed) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Answers, OverwriteQuestion,
-    ::testing::Values(OverwriteCase{IDC_OVERWRITE, 3, {started, completed, countsLine(2, 2)}},
-                      OverwriteCase{IDC_APPEND, 5, {started, completed, countsLine(2, 2)}},
-                      // Cancel ends the run at once and adds no message at all.
-                      OverwriteCase{IDCANCEL, 3, {}}));
+INSTANTIATE_TEST_SUITE_P(Answers, OverwriteQuestion,
+                         ::testing::Values(OverwriteCase{IDC_OVERWRITE, 3, {started, completed, countsLine(2, 2)}},
+                                           OverwriteCase{IDC_APPEND, 5, {started, completed, countsLine(2, 2)}},
+                                           // Cancel ends the run at once and adds no message at all.
+                                           OverwriteCase{IDCANCEL, 3, {}}));
 
 TEST(MainWindow, ClickOnConvertDuringARunDoesNotStartASecondRun) {
     TemporaryFolder folder;

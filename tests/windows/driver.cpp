@@ -38,7 +38,9 @@ std::wstring windowText(HWND window) {
     return text;
 }
 
-std::wstring controlText(HWND dialog, int id) { return windowText(GetDlgItem(dialog, id)); }
+std::wstring controlText(HWND dialog, int id) {
+    return windowText(GetDlgItem(dialog, id));
+}
 
 std::wstring className(HWND window) {
     wchar_t name[64] = {};
@@ -206,7 +208,9 @@ HWND ProgramUnderTest::waitForDialog(const std::wstring& title, int controlId, D
     return found;
 }
 
-HWND ProgramUnderTest::waitForStartScreen() { return waitForDialog(L"Velmoraver 1.00", IDC_ACCEPT_TERMS); }
+HWND ProgramUnderTest::waitForStartScreen() {
+    return waitForDialog(L"Velmoraver 1.00", IDC_ACCEPT_TERMS);
+}
 
 HWND ProgramUnderTest::openMainWindow() {
     HWND start = waitForStartScreen();

@@ -120,27 +120,32 @@ TEST_P(Utf8ToAnsi, ConvertsIntoCodePage932) {
     EXPECT_EQ(utf8ToAnsi(GetParam().utf8), std::optional<std::string>(GetParam().ansi));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Characters, Utf8ToAnsi,
-    ::testing::Values(AnsiCase{"Empty", "", ""}, AnsiCase{"Ascii", "abc;1", "abc;1"},
-                      AnsiCase{"Hiragana", "\xE3\x81\x82", "\x82\xA0"},
-                      AnsiCase{"SecondByte5C", "\xE8\xA1\xA8", "\x95\x5C"},  // 表
-                      AnsiCase{"HalfWidthKatakana", "\xEF\xBD\xB1", "\xB1"},
-                      AnsiCase{"NecSpecial", "\xE2\x91\xA0", "\x87\x40"},  // ①
-                      // Windows maps some characters by best fit where iconv's
-                      // CP932 has no mapping: À becomes A.
-                      AnsiCase{"BestFitLatin", "\xC3\x80", "A"},
-                      // ...and leaves others unmapped that iconv's CP932 maps:
-                      // the wave dash U+301C becomes the space.
-                      AnsiCase{"WaveDashUnmapped", "\xE3\x80\x9C", " "},
-                      AnsiCase{"Unrepresentable", "a\xE2\x82\xAC" "b", "a b"},  // €
-                      AnsiCase{"InvalidUtf8", "a\xFF" "b", "a b"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Characters, Utf8ToAnsi,
+                         ::testing::Values(AnsiCase{"Empty", "", ""}, AnsiCase{"Ascii", "abc;1", "abc;1"},
+                                           AnsiCase{"Hiragana", "\xE3\x81\x82", "\x82\xA0"},
+                                           AnsiCase{"SecondByte5C", "\xE8\xA1\xA8", "\x95\x5C"},  // 表
+                                           AnsiCase{"HalfWidthKatakana", "\xEF\xBD\xB1", "\xB1"},
+                                           AnsiCase{"NecSpecial", "\xE2\x91\xA0", "\x87\x40"},  // ①
+                                           // Windows maps some characters by best fit where iconv's
+                                           // CP932 has no mapping: À becomes A.
+                                           AnsiCase{"BestFitLatin", "\xC3\x80", "A"},
+                                           // ...and leaves others unmapped that iconv's CP932 maps:
+                                           // the wave dash U+301C becomes the space.
+                                           AnsiCase{"WaveDashUnmapped", "\xE3\x80\x9C", " "},
+                                           AnsiCase{"Unrepresentable",
+                                                    "a\xE2\x82\xAC"
+                                                    "b",
+                                                    "a b"},  // €
+                                           AnsiCase{"InvalidUtf8",
+                                                    "a\xFF"
+                                                    "b",
+                                                    "a b"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Win32Utf16le, ConvertsWithTheSystemReplacementAndStopsAtZero) {
     EXPECT_EQ(utf16leToAnsi(std::string("A\0\x42\x30", 4)), std::optional<std::string>("A\x82\xA0"));
     EXPECT_EQ(utf16leToAnsi(std::string("\xAC\x20", 2)), std::optional<std::string>("?"));  // €
-    EXPECT_EQ(utf16leToAnsi(std::string("A\0B", 3)), std::optional<std::string>("A"));    // odd byte dropped
+    EXPECT_EQ(utf16leToAnsi(std::string("A\0B", 3)), std::optional<std::string>("A"));      // odd byte dropped
     EXPECT_EQ(utf16leToAnsi(std::string("A\0\0\0B\0", 6)), std::optional<std::string>("A"));
     EXPECT_EQ(utf16leToAnsi(std::string()), std::optional<std::string>(""));
 }
