@@ -112,9 +112,10 @@ int run(const std::filesystem::path& destination, const std::filesystem::path& s
     ui.appendMessage(messages::converting);
 
     ContactList list;
-    const int loaded = loadSourceFile(source, list);
-    if (loaded != Success) {
-        ui.showError(loaded == UnsupportedEncoding ? messages::encodingUnsupported : messages::sourceUnreadable);
+    const LoadResult loaded = loadSourceFile(source, list);
+    if (loaded != LoadResult::loaded) {
+        ui.showError(loaded == LoadResult::unsupportedEncoding ? messages::encodingUnsupported
+                                                               : messages::sourceUnreadable);
         ui.appendMessage(messages::failed);
         return -1;
     }

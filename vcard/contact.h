@@ -23,10 +23,10 @@ enum ConversionResult : int {
 };
 
 // Charset named by a property's parameters.
-enum Charset : std::int32_t { CharsetNone = 0, CharsetShiftJis = 1, CharsetUtf8 = 2 };
+enum class Charset : std::uint8_t { none, shiftJis, utf8 };
 
 // Transfer encoding named by a property's parameters.
-enum TransferEncoding : std::int32_t { EncodingNone = 0, EncodingBase64 = 1, EncodingQuotedPrintable = 2 };
+enum class TransferEncoding : std::uint8_t { none, base64, quotedPrintable };
 
 // The 26 text fields of a contact, in record order.
 enum class Field : std::uint8_t {
@@ -135,14 +135,14 @@ enum class AssemblyState : std::int32_t {
 // assembled. `charset` and `encoding` apply to every value of the logical
 // line being handed over.
 struct LineState {
-    std::int32_t charset = CharsetNone;
-    std::int32_t encoding = EncodingNone;
+    Charset charset = Charset::none;
+    TransferEncoding encoding = TransferEncoding::none;
     AssemblyState state = AssemblyState::collecting;
     std::optional<std::string> pending;  // the logical line assembled so far
 
     void reset() {
-        charset = CharsetNone;
-        encoding = EncodingNone;
+        charset = Charset::none;
+        encoding = TransferEncoding::none;
         state = AssemblyState::collecting;
         pending.reset();
     }

@@ -112,11 +112,11 @@ std::string utf8ToAnsi(std::string_view text) {
     return out;
 }
 
-void decodeValue(std::string_view text, int transferEncoding, int charset, std::string& out) {
+void decodeValue(std::string_view text, TransferEncoding transferEncoding, Charset charset, std::string& out) {
     std::string_view intermediate = text;
     thread_local std::string scratch;
-    if (transferEncoding == EncodingBase64 || transferEncoding == EncodingQuotedPrintable) {
-        if (transferEncoding == EncodingBase64)
+    if (transferEncoding != TransferEncoding::none) {
+        if (transferEncoding == TransferEncoding::base64)
             decodeBase64(text, scratch);
         else
             decodeQuotedPrintable(text, scratch);
@@ -125,13 +125,13 @@ void decodeValue(std::string_view text, int transferEncoding, int charset, std::
         const std::size_t nul = intermediate.find('\0');
         if (nul != std::string_view::npos) intermediate = intermediate.substr(0, nul);
     }
-    if (charset == CharsetUtf8)
+    if (charset == Charset::utf8)
         utf8ToAnsi(intermediate, out);
     else
         out.assign(intermediate);
 }
 
-std::string decodeValue(std::string_view text, int transferEncoding, int charset) {
+std::string decodeValue(std::string_view text, TransferEncoding transferEncoding, Charset charset) {
     std::string out;
     decodeValue(text, transferEncoding, charset, out);
     return out;

@@ -4,6 +4,7 @@
 
 #include "platform/platform.h"
 #include "vcard/decode.h"
+#include "vcard/keywords.h"
 #include "vcard/placement.h"
 #include "vcard/tokens.h"
 
@@ -117,15 +118,6 @@ void storeEmail(const Line& line) {
     placeEmail(line.list, &line.record, nameTokens(line), line.value, line.state);
 }
 
-constexpr Keyword kVersion21("2.1");
-constexpr Keyword kVersion30("3.0");
-constexpr Keyword kCharset("CHARSET");
-constexpr Keyword kShiftJis("SHIFT_JIS");
-constexpr Keyword kUtf8("UTF-8");
-constexpr Keyword kEncoding("ENCODING");
-constexpr Keyword kQuotedPrintable("QUOTED-PRINTABLE");
-constexpr Keyword kBase64("BASE64");
-
 struct PropertyRule {
     std::string_view name;
     void (*apply)(const Line&);
@@ -146,32 +138,33 @@ const PropertyRule* findRule(std::string_view propertyName) {
 
 }  // namespace
 
-int processPropertyLine(ContactList& list, std::string_view line, const LineState& lineState) {
+void processPropertyLine(ContactList& list, std::string_view line, const LineState& lineState) {
     const std::size_t colon = line.find(':');
-    if (colon == std::string_view::npos) return 0;  // not a property line
+    if (colon == std::string_view::npos) return;  // not a property line
     const std::string_view nameText = line.substr(0, colon);
     const std::string_view valueText = line.substr(colon + 1);
 
     if (equalsIgnoreCase(line, "BEGIN:VCARD")) {
         list.addRecord();
-        return 0;
+        return;
     }
     ContactRecord* record = list.current();
     if (equalsIgnoreCase(line, "END:VCARD")) {
         if (record != nullptr) record->complete = true;
-        return 0;
+        return;
     }
-    if (record == nullptr || record->complete) return 0;
+    if (record == nullptr || record->complete) return;
 
     const std::string_view propertyName = nameText.substr(0, findUnescaped(nameText, ';', true));
     if (equalsIgnoreCase(propertyName, "VERSION")) {
         const TextProfile profile = profileOf(valueText);
-        if (!containsKeyword(valueText, profile, kVersion21) && !containsKeyword(valueText, profile, kVersion30))
+        if (!containsKeyword(valueText, profile, keywords::version21) &&
+            !containsKeyword(valueText, profile, keywords::version30))
             record->unsupported = true;
-        return 0;
+        return;
     }
     const PropertyRule* rule = findRule(propertyName);
-    if (rule == nullptr) return 0;
+    if (rule == nullptr) return;
 
     Scratch& s = scratch();
     splitTokens(valueText, ';', true, s.value);
@@ -185,9 +178,10 @@ int processPropertyLine(ContactList& list, std::string_view line, const LineStat
     // encoding: that is what its state says, so only CHARSET and ENCODING
     // remain to be looked for.
     const bool plain = lineState.state == AssemblyState::lineReady;
-    if (has(kCharset) && (plain || (!has(kShiftJis) && !has(kUtf8)))) record->unsupported = true;
-    if (has(kEncoding) && (plain || (!has(kQuotedPrintable) && !has(kBase64)))) record->unsupported = true;
-    return 0;
+    if (has(keywords::charset) && (plain || (!has(keywords::shiftJis) && !has(keywords::utf8))))
+        record->unsupported = true;
+    if (has(keywords::encoding) && (plain || (!has(keywords::quotedPrintable) && !has(keywords::base64))))
+        record->unsupported = true;
 }
 
 }  // namespace velmora

@@ -10,8 +10,7 @@
 namespace velmora {
 
 // Applies `line` with the charset and transfer encoding of `lineState`.
-// Returns 0; nothing in a line is an error. Throws std::bad_alloc when
-// memory runs out.
-int processPropertyLine(ContactList& list, std::string_view line, const LineState& lineState);
+// Nothing in a line is an error. Throws std::bad_alloc when memory runs out.
+void processPropertyLine(ContactList& list, std::string_view line, const LineState& lineState);
 
 }  // namespace velmora
