@@ -138,13 +138,17 @@ struct LineState {
     Charset charset = Charset::none;
     TransferEncoding encoding = TransferEncoding::none;
     AssemblyState state = AssemblyState::collecting;
-    std::optional<std::string> pending;  // the logical line assembled so far
+    bool hasPending = false;  // a logical line is being assembled in `pending`
+    // The logical line assembled so far. Its buffer is kept from one logical
+    // line to the next, so that a line costs no allocation.
+    std::string pending;
 
     void reset() {
         charset = Charset::none;
         encoding = TransferEncoding::none;
         state = AssemblyState::collecting;
-        pending.reset();
+        hasPending = false;
+        pending.clear();
     }
 };
 

@@ -113,37 +113,20 @@ bool LineCutter::fill() {
     return n > 0;
 }
 
-void feedLine(LineState& lineState, std::string_view line) {
-    if (!lineState.pending) {
-        // The keywords are looked for in the property name and parameters.
-        // A short part is profiled once, which rules out most keywords at a
-        // glance ("TEL;CELL"); a long one (a folded photo line has no ":")
-        // is searched through each keyword's memchr anchor instead.
-        const std::string_view parameters = namePart(line);
-        const TextProfile profile = parameters.size() <= 64 ? profileOf(parameters) : ~TextProfile{0};
-        const auto has = [&](const Keyword& keyword) { return containsKeyword(parameters, profile, keyword); };
-        Charset charset = Charset::none;
-        if (has(keywords::shiftJis)) charset = Charset::shiftJis;
-        if (has(keywords::utf8)) charset = Charset::utf8;
-        TransferEncoding encoding = TransferEncoding::none;
-        if (has(keywords::base64)) encoding = TransferEncoding::base64;
-        if (has(keywords::quotedPrintable)) encoding = TransferEncoding::quotedPrintable;
-        if (charset == Charset::none && encoding == TransferEncoding::none) {
-            lineState.state = AssemblyState::lineReady;
-            return;
-        }
-        lineState.state = AssemblyState::collecting;
-        lineState.charset = charset;
-        lineState.encoding = encoding;
-    }
+namespace {
 
-    std::optional<std::string>& pending = lineState.pending;
+// Takes one more physical line into the logical line under way, by the
+// transfer encoding its first line named.
+void continueLine(LineState& lineState, std::string_view line) {
+    std::string& pending = lineState.pending;
+    const bool first = !lineState.hasPending;
+    lineState.hasPending = true;
     switch (lineState.encoding) {
     case TransferEncoding::base64:
-        if (!pending)
-            pending.emplace(line);
+        if (first)
+            pending.assign(line);
         else if (!line.empty() && line[0] == ' ')
-            pending->append(line.substr(1));
+            pending.append(line.substr(1));
         else
             lineState.state = AssemblyState::pendingAndLineReady;
         break;
@@ -151,80 +134,114 @@ void feedLine(LineState& lineState, std::string_view line) {
         // A contact's END:VCARD is never taken into an unfinished value:
         // "NOTE;ENCODING=QUOTED-PRINTABLE:abc=" right before END:VCARD would
         // otherwise swallow the end of the contact and lose it.
-        if (pending && equalsIgnoreCase(line, "END:VCARD")) {
+        if (!first && equalsIgnoreCase(line, "END:VCARD")) {
             lineState.state = AssemblyState::pendingAndLineReady;
             break;
         }
-        if (!pending) pending.emplace();
+        if (first) pending.clear();
         if (!line.empty() && line.back() == '=') {
-            pending->append(line.substr(0, line.size() - 1));
+            pending.append(line.substr(0, line.size() - 1));
         } else {
-            pending->append(line);
+            pending.append(line);
             lineState.state = AssemblyState::pendingReady;
         }
         break;
     case TransferEncoding::none:
-        pending.emplace(line);
+        pending.assign(line);
         lineState.state = AssemblyState::pendingReady;
         break;
     }
 }
 
-namespace {
+// The first physical line of a logical line: the charset and transfer
+// encoding that its property name and parameters name decide how the logical
+// line is assembled.
+void beginLine(LineState& lineState, const PropertyLine& line) {
+    Charset charset = Charset::none;
+    if (line.has(keywords::shiftJis)) charset = Charset::shiftJis;
+    if (line.has(keywords::utf8)) charset = Charset::utf8;
+    TransferEncoding encoding = TransferEncoding::none;
+    if (line.has(keywords::base64)) encoding = TransferEncoding::base64;
+    if (line.has(keywords::quotedPrintable)) encoding = TransferEncoding::quotedPrintable;
+    if (charset == Charset::none && encoding == TransferEncoding::none) {
+        lineState.state = AssemblyState::lineReady;
+        return;
+    }
+    lineState.state = AssemblyState::collecting;
+    lineState.charset = charset;
+    lineState.encoding = encoding;
+    continueLine(lineState, line.text);
+}
 
-// assembleLogicalLines for any sink; the parsers call processPropertyLine
-// directly rather than through a LineSink.
+// assembleLogicalLines for any sink of PropertyLines. A line handed over as
+// it stood goes with the head that beginLine looked at.
 template <typename Sink>
 void assemble(LineCutter& cutter, Sink&& sink) {
     LineState state;
-    std::string_view line;
-    while (cutter.next(line)) {
-        feedLine(state, line);
+    std::string_view text;
+    while (cutter.next(text)) {
+        if (state.hasPending) {
+            continueLine(state, text);
+        } else {
+            const PropertyLine line(text);
+            beginLine(state, line);
+            if (state.state == AssemblyState::lineReady) {
+                sink(line, state);
+                continue;
+            }
+        }
         switch (state.state) {
         case AssemblyState::collecting:
-            break;
         case AssemblyState::lineReady:
-            sink(line, state);
             break;
         case AssemblyState::pendingReady:
-            sink(std::string_view(*state.pending), state);
+            sink(PropertyLine(state.pending), state);
             state.reset();
             break;
-        case AssemblyState::pendingAndLineReady:
-            sink(std::string_view(*state.pending), state);
+        case AssemblyState::pendingAndLineReady: {
+            sink(PropertyLine(state.pending), state);
             state.reset();
             // The line after a folded value starts a logical line of its own,
             // with its own parameters: a TEL line right after a PHOTO must not
             // be BASE64-decoded with the photo's encoding.
-            feedLine(state, line);
+            const PropertyLine line(text);
+            beginLine(state, line);
             if (state.state == AssemblyState::lineReady) {
                 sink(line, state);
             } else if (state.state == AssemblyState::pendingReady) {
-                sink(std::string_view(*state.pending), state);
+                sink(PropertyLine(state.pending), state);
                 state.reset();
             }
             break;
+        }
         }
     }
 }
 
 }  // namespace
 
+void feedLine(LineState& lineState, std::string_view line) {
+    if (lineState.hasPending)
+        continueLine(lineState, line);
+    else
+        beginLine(lineState, PropertyLine(line));
+}
+
 void assembleLogicalLines(LineCutter& cutter, const LineSink& sink) {
-    assemble(cutter, sink);
+    assemble(cutter, [&sink](const PropertyLine& line, const LineState& state) { sink(line.text, state); });
 }
 
 void parseVcardText(std::string_view text, ContactList& list) {
     LineCutter cutter(text);
     assemble(cutter,
-             [&list](std::string_view line, const LineState& state) { processPropertyLine(list, line, state); });
+             [&list](const PropertyLine& line, const LineState& state) { processPropertyLine(list, line, state); });
 }
 
 CutResult parseVcardStream(ReadPiece read, std::optional<std::uint64_t> lastCrlf, ContactList& list,
                            std::size_t pieceSize, LastCrlfIs lastCrlfIs) {
     LineCutter cutter(std::move(read), lastCrlf, pieceSize, lastCrlfIs);
     assemble(cutter,
-             [&list](std::string_view line, const LineState& state) { processPropertyLine(list, line, state); });
+             [&list](const PropertyLine& line, const LineState& state) { processPropertyLine(list, line, state); });
     return cutter.result();
 }
 

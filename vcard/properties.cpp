@@ -1,5 +1,6 @@
 #include "vcard/properties.h"
 
+#include <array>
 #include <string>
 
 #include "platform/platform.h"
@@ -136,25 +137,53 @@ const PropertyRule* findRule(std::string_view propertyName) {
     return nullptr;
 }
 
+// The first letters, in either case, of the property names that a rule reads
+// or that are tested (VERSION). Most lines of a phone's export name other
+// properties ("X-DCM-COLOR", "FN", "PHOTO"), and this one look turns nearly
+// all of them away before their name is even cut out of the line.
+constexpr std::array<bool, 256> kRuleInitials = [] {
+    std::array<bool, 256> initials{};
+    const auto add = [&](std::string_view name) {
+        const auto c = static_cast<unsigned char>(name[0]);
+        initials[c] = true;
+        initials[c - 'A' + 'a'] = true;
+    };
+    for (const PropertyRule& rule : propertyRules) add(rule.name);
+    add("VERSION");
+    return initials;
+}();
+
 }  // namespace
 
-void processPropertyLine(ContactList& list, std::string_view line, const LineState& lineState) {
+PropertyLine::PropertyLine(std::string_view line) : text(line) {
     const std::size_t colon = line.find(':');
-    if (colon == std::string_view::npos) return;  // not a property line
-    const std::string_view nameText = line.substr(0, colon);
-    const std::string_view valueText = line.substr(colon + 1);
+    hasValue = colon != std::string_view::npos;
+    nameText = hasValue ? line.substr(0, colon) : line;
+    // A short head is profiled byte by byte; a long one (a folded photo line
+    // has no ":") is cheaper to search through each keyword's memchr anchor.
+    profile = nameText.size() <= 64 ? profileOf(nameText) : ~TextProfile{0};
+}
 
-    if (equalsIgnoreCase(line, "BEGIN:VCARD")) {
+void processPropertyLine(ContactList& list, std::string_view line, const LineState& lineState) {
+    processPropertyLine(list, PropertyLine(line), lineState);
+}
+
+void processPropertyLine(ContactList& list, const PropertyLine& line, const LineState& lineState) {
+    if (!line.hasValue) return;  // not a property line
+    if (equalsIgnoreCase(line.text, "BEGIN:VCARD")) {
         list.addRecord();
         return;
     }
     ContactRecord* record = list.current();
-    if (equalsIgnoreCase(line, "END:VCARD")) {
+    if (equalsIgnoreCase(line.text, "END:VCARD")) {
         if (record != nullptr) record->complete = true;
         return;
     }
     if (record == nullptr || record->complete) return;
+    const std::string_view nameText = line.nameText;
+    if (nameText.empty() || !kRuleInitials[static_cast<unsigned char>(nameText[0])]) return;
 
+    const std::string_view valueText = line.valueText();
     const std::string_view propertyName = nameText.substr(0, findUnescaped(nameText, ';', true));
     if (equalsIgnoreCase(propertyName, "VERSION")) {
         const TextProfile profile = profileOf(valueText);
@@ -172,15 +201,14 @@ void processPropertyLine(ContactList& list, std::string_view line, const LineSta
 
     // Checked after the value was stored: a line can keep its value and still
     // mark the whole contact as one the address book could not read.
-    const TextProfile profile = profileOf(nameText);
-    const auto has = [&](const Keyword& keyword) { return containsKeyword(nameText, profile, keyword); };
     // A line handed over as it stood names no charset and no transfer
     // encoding: that is what its state says, so only CHARSET and ENCODING
     // remain to be looked for.
     const bool plain = lineState.state == AssemblyState::lineReady;
-    if (has(keywords::charset) && (plain || (!has(keywords::shiftJis) && !has(keywords::utf8))))
+    if (line.has(keywords::charset) && (plain || (!line.has(keywords::shiftJis) && !line.has(keywords::utf8))))
         record->unsupported = true;
-    if (has(keywords::encoding) && (plain || (!has(keywords::quotedPrintable) && !has(keywords::base64))))
+    if (line.has(keywords::encoding) &&
+        (plain || (!line.has(keywords::quotedPrintable) && !line.has(keywords::base64))))
         record->unsupported = true;
 }
 
