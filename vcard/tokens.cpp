@@ -28,24 +28,24 @@ bool containsFolded(std::string_view text, const Keyword& keyword) {
     if (text.size() < k) return false;
     const std::size_t last = text.size() - k;  // last possible start
     const std::size_t anchor = keyword.anchor();
-    if (anchor == k) {
-        // All letters: candidates are the places of the first letter in
-        // either case.
-        const auto first = static_cast<unsigned char>(upperKeyword[0]);
-        for (std::size_t i = 0; i <= last; ++i)
-            if ((static_cast<unsigned char>(text[i]) & 0xDF) == first && matchesAt(text, i, upperKeyword)) return true;
+    // Candidates are the places of the anchor byte, found with memchr. A
+    // keyword of letters only ("CHARSET") is anchored on its first letter,
+    // looked for once upper-case, as exports mostly write it, and then once
+    // lower-case.
+    const auto foundFrom = [&](std::size_t at, char byte) {
+        const char* base = text.data();
+        const char* p = base + at;
+        const char* end = base + last + at + 1;
+        while (p < end) {
+            p = static_cast<const char*>(std::memchr(p, byte, static_cast<std::size_t>(end - p)));
+            if (p == nullptr) return false;
+            if (matchesAt(text, static_cast<std::size_t>(p - base) - at, upperKeyword)) return true;
+            ++p;
+        }
         return false;
-    }
-    const char* base = text.data();
-    const char* p = base + anchor;
-    const char* end = base + last + anchor + 1;
-    while (p < end) {
-        p = static_cast<const char*>(std::memchr(p, upperKeyword[anchor], static_cast<std::size_t>(end - p)));
-        if (p == nullptr) return false;
-        if (matchesAt(text, static_cast<std::size_t>(p - base) - anchor, upperKeyword)) return true;
-        ++p;
-    }
-    return false;
+    };
+    if (anchor < k) return foundFrom(anchor, upperKeyword[anchor]);
+    return foundFrom(0, upperKeyword[0]) || foundFrom(0, static_cast<char>(upperKeyword[0] - 'A' + 'a'));
 }
 
 }  // namespace
