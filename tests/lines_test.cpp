@@ -248,6 +248,26 @@ TEST(ParseVcardText, BuildsContactsFromTheWholeText) {
     EXPECT_EQ(test::fieldText(list, list.records[1], Field::fullName), "b");
 }
 
+TEST(ParseVcardText, AFoldedLineIsMappedByTheHeadOfTheWholeLogicalLine) {
+    struct Case {
+        std::string_view line;
+        std::string_view fullName;
+        bool unsupported;
+    } cases[] = {
+        {"N;CHARSET=SHIFT_JIS;ENCODING=QUOTED-PRINTABLE:=82=A0;=\r\n=82=A2", "\x82\xA0 \x82\xA2", false},
+        // The head runs on into the continuation line, which names the charset.
+        {"N;ENCODING=QUOTED-PRINTABLE=\r\n;CHARSET=ISO-8859-1:ab", "ab", true},
+        {"N;CHARSET=ISO-8859-1;ENCODING=QUOTED-PRINTABLE:a=\r\nb", "ab", true},
+        {"N;ENCODING=8BIT;CHARSET=SHIFT_JIS:ab", "ab", true},
+    };
+    for (const auto& c : cases) {
+        const ContactList list = test::parse("BEGIN:VCARD\r\n" + std::string(c.line) + "\r\nEND:VCARD\r\n");
+        ASSERT_EQ(list.count(), 1u) << c.line;
+        EXPECT_EQ(test::fieldText(list, list.records[0], Field::fullName), c.fullName) << c.line;
+        EXPECT_EQ(list.records[0].unsupported, c.unsupported) << c.line;
+    }
+}
+
 TEST(ParseVcardText, LongLinesAndManySeparatorsStayLinear) {
     // A million ";" in one value and a file without any line end.
     std::string text = "BEGIN:VCARD\r\nN:" + std::string(1'000'000, ';') + "x\r\nEND:VCARD";

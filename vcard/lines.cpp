@@ -177,47 +177,42 @@ void beginLine(LineState& lineState, const PropertyLine& line) {
     continueLine(lineState, line.text);
 }
 
-// assembleLogicalLines for any sink of PropertyLines. A line handed over as
-// it stood goes with the head that beginLine looked at.
+// assembleLogicalLines for any sink of PropertyLines.
 template <typename Sink>
 void assemble(LineCutter& cutter, Sink&& sink) {
     LineState state;
+    // The head of the physical line that began the logical line under way.
+    // Whenever that line holds a ":", the logical line has the same head
+    // (joining only adds to the value), which is then not looked at again.
+    PropertyLine first{std::string_view()};
+    const auto handOver = [&] {
+        sink(first.hasValue ? first.movedTo(state.pending) : PropertyLine(state.pending), state);
+        state.reset();
+    };
+    // Begins a logical line and hands it over at once when it is complete.
+    const auto begin = [&](std::string_view text) {
+        first = PropertyLine(text);
+        beginLine(state, first);
+        if (state.state == AssemblyState::lineReady)
+            sink(first, state);
+        else if (state.state == AssemblyState::pendingReady)
+            handOver();
+    };
     std::string_view text;
     while (cutter.next(text)) {
-        if (state.hasPending) {
-            continueLine(state, text);
-        } else {
-            const PropertyLine line(text);
-            beginLine(state, line);
-            if (state.state == AssemblyState::lineReady) {
-                sink(line, state);
-                continue;
-            }
+        if (!state.hasPending) {
+            begin(text);
+            continue;
         }
-        switch (state.state) {
-        case AssemblyState::collecting:
-        case AssemblyState::lineReady:
-            break;
-        case AssemblyState::pendingReady:
-            sink(PropertyLine(state.pending), state);
-            state.reset();
-            break;
-        case AssemblyState::pendingAndLineReady: {
-            sink(PropertyLine(state.pending), state);
-            state.reset();
+        continueLine(state, text);
+        if (state.state == AssemblyState::pendingReady) {
+            handOver();
+        } else if (state.state == AssemblyState::pendingAndLineReady) {
+            handOver();
             // The line after a folded value starts a logical line of its own,
             // with its own parameters: a TEL line right after a PHOTO must not
             // be BASE64-decoded with the photo's encoding.
-            const PropertyLine line(text);
-            beginLine(state, line);
-            if (state.state == AssemblyState::lineReady) {
-                sink(line, state);
-            } else if (state.state == AssemblyState::pendingReady) {
-                sink(PropertyLine(state.pending), state);
-                state.reset();
-            }
-            break;
-        }
+            begin(text);
         }
     }
 }

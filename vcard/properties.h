@@ -24,6 +24,15 @@ struct PropertyLine {
     }
     std::string_view valueText() const { return hasValue ? text.substr(nameText.size() + 1) : std::string_view(); }
 
+    // The same head on a line that begins with it: `copy` holds this line's
+    // head and ":" at its start.
+    PropertyLine movedTo(std::string_view copy) const {
+        PropertyLine moved = *this;
+        moved.text = copy;
+        moved.nameText = copy.substr(0, nameText.size());
+        return moved;
+    }
+
     std::string_view text;      // the whole line
     std::string_view nameText;  // the property name and parameters: before the first ":", the whole line without one
     bool hasValue;              // the line holds a ":"
