@@ -14,7 +14,6 @@ namespace {
 
 // Buffers reused from line to line so that a line costs no allocation.
 struct Scratch {
-    TokenList name;
     TokenList value;
     std::string decoded;
     std::string joined;
@@ -106,17 +105,19 @@ void storeWebPage(const Line& line) {
 void storeNotes(const Line& line) {
     storeSingle(line, Field::notes);
 }
-// Only telephone and e-mail lines look at their parameters one by one.
-Tokens nameTokens(const Line& line) {
-    splitTokens(line.nameText, ';', true, scratch().name);
-    return scratch().name;
+// The type keywords of telephone and e-mail lines are looked for in the
+// property name and parameters as one text: no keyword holds a ";", so this
+// finds exactly what a look at each parameter would, without cutting the
+// text at every ";" first.
+Tokens typeText(const Line& line) {
+    return Tokens(&line.nameText, 1);
 }
 
 void storeTelephone(const Line& line) {
-    placeTelephone(line.list, &line.record, nameTokens(line), line.value, line.state);
+    placeTelephone(line.list, &line.record, typeText(line), line.value, line.state);
 }
 void storeEmail(const Line& line) {
-    placeEmail(line.list, &line.record, nameTokens(line), line.value, line.state);
+    placeEmail(line.list, &line.record, typeText(line), line.value, line.state);
 }
 
 struct PropertyRule {
