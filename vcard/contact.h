@@ -111,6 +111,9 @@ public:
 
 private:
     void checkGrowth(std::size_t recordCapacity, std::size_t arenaCapacity) const;
+    // The records and their text are filled once and kept to the end of the
+    // run: large pages spare most of the page faults of filling them.
+    void preferLargePages();
 
     std::string arena_;
     std::optional<std::uint64_t> limit_;
