@@ -18,7 +18,7 @@
 namespace velmora::app {
 namespace {
 
-// Path buffers hold 259 characters and the terminator.
+// The choosers' path buffers hold 259 characters and the terminator.
 constexpr int pathBufferSize = MAX_PATH;
 
 const std::array<UINT, 3> menuCommands{IDM_EXIT, IDM_HOME_PAGE, IDM_TERMS_OF_USE};
@@ -224,14 +224,14 @@ private:
     }
 
     void convert() {
-        std::array<wchar_t, pathBufferSize> source{};
-        std::array<wchar_t, pathBufferSize> destination{};
-        GetDlgItemTextW(window_, IDC_SOURCE_PATH, source.data(), pathBufferSize);
-        GetDlgItemTextW(window_, IDC_DESTINATION_PATH, destination.data(), pathBufferSize);
+        // Both fields are read whole, however long: the run refuses a path
+        // over its length limit with the message for that path.
+        const std::filesystem::path source = controlText(window_, IDC_SOURCE_PATH);
+        const std::filesystem::path destination = controlText(window_, IDC_DESTINATION_PATH);
 
         setBusy(true);
         try {
-            runConversion(std::filesystem::path(destination.data()), std::filesystem::path(source.data()), *this);
+            runConversion(source, destination, *this);
         } catch (...) {
             // The run reports its own failures; whatever else went wrong must
             // not leave the window disabled.

@@ -234,7 +234,13 @@ bool fileExists(const std::filesystem::path& path) {
     return _wstat64i32(path.c_str(), &status) == 0;
 }
 
-bool findFirstFile(const std::filesystem::path& pattern) {
+bool folderHasEntry(const std::filesystem::path& folder) {
+    // "folder\*.*", or "folder*.*" when the folder already ends in a
+    // backslash: "C:" is searched as "C:\*.*", the drive's root, and "C:\"
+    // the same way.
+    std::wstring pattern = folder.native();
+    if (pattern.empty() || pattern.back() != L'\\') pattern += L'\\';
+    pattern += L"*.*";
     WIN32_FIND_DATAW entry{};
     HANDLE search = FindFirstFileW(pattern.c_str(), &entry);
     if (search == INVALID_HANDLE_VALUE) {
