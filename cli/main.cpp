@@ -114,7 +114,7 @@ int run(const std::vector<std::filesystem::path>& arguments) {
         if (!error) path = std::move(absolute);
     }
     ConsoleUserInterface ui(choice);
-    return velmora::runConversion(paths[1], paths[0], ui) == 0 ? 0 : 1;
+    return velmora::runConversion(paths[0], paths[1], ui) == 0 ? 0 : 1;
 }
 
 }  // namespace

@@ -52,19 +52,10 @@ PathString extensionOf(const std::filesystem::path& path) {
     return dot == PathString::npos ? PathString() : text.substr(dot);
 }
 
-bool folderExists(const std::filesystem::path& path) {
-    PathString pattern = path.native();
-    if (pattern.empty() || pattern.back() != kSeparator) pattern += kSeparator;
-    pattern += PathChar('*');
-    pattern += PathChar('.');
-    pattern += PathChar('*');
-    return platform::findFirstFile(pattern);
-}
-
 PathString directoryOf(const std::filesystem::path& path) {
     const PathString& text = path.native();
     const std::size_t separator = text.rfind(kSeparator);
-    if (separator == PathString::npos || folderExists(path)) return text;
+    if (separator == PathString::npos || platform::folderHasEntry(path)) return text;
     return text.substr(0, separator);
 }
 
@@ -75,7 +66,7 @@ PathString proposeDestination(PathString source) {
     return source;
 }
 
-bool validatePaths(const std::filesystem::path& destination, const std::filesystem::path& source, UserInterface& ui) {
+bool validatePaths(const std::filesystem::path& source, const std::filesystem::path& destination, UserInterface& ui) {
     const auto fail = [&](std::string_view message) {
         ui.showError(message);
         return false;
@@ -87,16 +78,16 @@ bool validatePaths(const std::filesystem::path& destination, const std::filesyst
     if (!equalsIgnoreAsciiCase(extensionOf(source), ".vcf")) return fail(messages::sourceNotVcard);
     if (!equalsIgnoreAsciiCase(extensionOf(destination), ".csv")) return fail(messages::destinationNotCsv);
     if (!platform::fileExists(source)) return fail(messages::sourceMissing);
-    if (!folderExists(directoryOf(destination))) return fail(messages::destinationFolderMissing);
+    if (!platform::folderHasEntry(directoryOf(destination))) return fail(messages::destinationFolderMissing);
     return true;
 }
 
 namespace {
 
-int run(const std::filesystem::path& destination, const std::filesystem::path& source, UserInterface& ui,
+int run(const std::filesystem::path& source, const std::filesystem::path& destination, UserInterface& ui,
         bool& writing) {
     platform::WriteMode mode = platform::WriteMode::createAlways;
-    if (!validatePaths(destination, source, ui)) return -1;
+    if (!validatePaths(source, destination, ui)) return -1;
 
     if (platform::fileExists(destination)) {
         switch (ui.askOverwriteOrAppend()) {
@@ -122,7 +113,6 @@ int run(const std::filesystem::path& destination, const std::filesystem::path& s
     platform::DestinationFile file;
     if (!file.open(destination, mode) || !file.seekToEnd()) {
         file.close();
-        freeContactList(list);
         ui.showError(messages::destinationUnwritable);
         ui.appendMessage(messages::failed);
         return -1;
@@ -131,7 +121,6 @@ int run(const std::filesystem::path& destination, const std::filesystem::path& s
     DestinationSink sink(file);
     if (mode != platform::WriteMode::openAlways && writeCsvHeader(sink) != Success) {
         file.close();
-        freeContactList(list);
         ui.appendMessage(messages::headerFailed);
         return -1;
     }
@@ -155,7 +144,6 @@ int run(const std::filesystem::path& destination, const std::filesystem::path& s
         ui.appendMessage(counts);
     }
     file.close();
-    freeContactList(list);
     // Contacts that could not be written make the run a failed one, even
     // though it went on with the others.
     return rowFailures == 0 ? 0 : -1;
@@ -163,10 +151,10 @@ int run(const std::filesystem::path& destination, const std::filesystem::path& s
 
 }  // namespace
 
-int runConversion(const std::filesystem::path& destination, const std::filesystem::path& source, UserInterface& ui) {
+int runConversion(const std::filesystem::path& source, const std::filesystem::path& destination, UserInterface& ui) {
     bool writing = false;
     try {
-        return run(destination, source, ui, writing);
+        return run(source, destination, ui, writing);
     } catch (const std::exception&) {
         // Memory ran out outside the reader and the writer (a path, a message
         // text). Before the destination was touched this is a source that

@@ -26,10 +26,10 @@ public:
 // 0 when the run ended normally (nothing to output and Cancel included),
 // -1 when it failed or some contact lines could not be written. Everything
 // the user needs to know has been reported through `ui`.
-int runConversion(const std::filesystem::path& destination, const std::filesystem::path& source, UserInterface& ui);
+int runConversion(const std::filesystem::path& source, const std::filesystem::path& destination, UserInterface& ui);
 
 // True when the run may proceed; otherwise the reason has been shown.
-bool validatePaths(const std::filesystem::path& destination, const std::filesystem::path& source, UserInterface& ui);
+bool validatePaths(const std::filesystem::path& source, const std::filesystem::path& destination, UserInterface& ui);
 
 // The path from its last "." to the end, dot included; empty without a ".".
 std::filesystem::path::string_type extensionOf(const std::filesystem::path& path);
@@ -37,9 +37,6 @@ std::filesystem::path::string_type extensionOf(const std::filesystem::path& path
 // The whole path when it names an existing folder or holds no separator;
 // otherwise the path cut just before its last separator.
 std::filesystem::path::string_type directoryOf(const std::filesystem::path& path);
-
-// True when a search for the folder's entries finds a first one.
-bool folderExists(const std::filesystem::path& path);
 
 // The destination the main window proposes for a chosen source: everything
 // from the last "." replaced by ".csv", or ".csv" appended without a ".".

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <new>
+#include <optional>
 #include <stdexcept>
 
 #include "platform/platform.h"
@@ -200,37 +201,10 @@ bool isExportable(const ContactRecord& record) {
     return false;
 }
 
-long long escapeGrowth(std::string_view value) {
-    const auto& lead = platform::leadByteTable();
-    long long growth = 0;
-    bool afterLead = false;
-    for (std::size_t i = 0; i < value.size(); ++i) {
-        const auto c = static_cast<unsigned char>(value[i]);
-        if (c == '"') ++growth;
-        if (c == '\r' || c == '\n') --growth;
-        if (afterLead) {
-            afterLead = false;
-            continue;
-        }
-        if (c == '\\' && i + 1 < value.size() && value[i + 1] == ';') {
-            --growth;
-            ++i;  // counting resumes behind the pair
-            continue;
-        }
-        afterLead = lead[c];
-    }
-    return growth;
-}
+namespace {
 
-std::size_t rowBufferSize(const ContactList& list, const ContactRecord& record) {
-    long long size = 97;  // 94 separating commas, CR, LF and the terminating zero byte
-    for (std::size_t i = 0; i < kFieldCount; ++i) {
-        const auto value = list.text(record, static_cast<Field>(i));
-        if (value) size += 2 + static_cast<long long>(value->size()) + escapeGrowth(*value);
-    }
-    return static_cast<std::size_t>(size);
-}
-
+// Appends one column: "," for an absent value, else the escaped value in
+// double quotes followed by ",".
 void appendCsvField(std::optional<std::string_view> value, std::string& row) {
     if (value) {
         row += '"';
@@ -239,8 +213,6 @@ void appendCsvField(std::optional<std::string_view> value, std::string& row) {
     }
     row += ',';
 }
-
-namespace {
 
 // The row as runs of empty columns, each followed by one mapped field.
 struct Segment {
@@ -289,18 +261,6 @@ void appendContactRow(const ContactList& list, const ContactRecord& record, std:
 void formatContactRow(const ContactList& list, const ContactRecord& record, std::string& row) {
     row.clear();
     appendContactRow(list, record, row);
-}
-
-std::string replaceAll(std::string_view source, std::string_view pattern, std::string_view replacement) {
-    std::string out;
-    out.reserve(source.size());
-    std::size_t from = 0;
-    for (std::size_t at; (at = source.find(pattern, from)) != std::string_view::npos; from = at + pattern.size()) {
-        out.append(source.substr(from, at - from));
-        out.append(replacement);
-    }
-    out.append(source.substr(from));
-    return out;
 }
 
 CsvRowWriter::CsvRowWriter(ByteSink& sink, std::size_t blockSize) : sink_(sink), blockSize_(blockSize) {}

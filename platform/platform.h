@@ -68,9 +68,9 @@ private:
 // True when a file-status query on the path succeeds (file or folder).
 bool fileExists(const std::filesystem::path& path);
 
-// True when a search for the pattern (a folder followed by the separator and
-// "*.*") finds a first entry.
-bool findFirstFile(const std::filesystem::path& pattern);
+// True when a search for the entries of `folder` finds a first one. The empty
+// path stands for the root folder (of the current drive on Windows).
+bool folderHasEntry(const std::filesystem::path& folder);
 
 // UTF-8 into the ANSI code page (932 for this program's users); every
 // character the code page cannot represent becomes one space. Nothing when

@@ -2,7 +2,6 @@
 // page here, reached through the C library's iconv.
 #include <dirent.h>
 #include <fcntl.h>
-#include <fnmatch.h>
 #include <iconv.h>
 #include <signal.h>
 #include <sys/file.h>
@@ -218,21 +217,12 @@ bool fileExists(const std::filesystem::path& path) {
     return ::stat(path.c_str(), &st) == 0;
 }
 
-bool findFirstFile(const std::filesystem::path& pattern) {
-    const std::string& text = pattern.native();
-    const std::size_t slash = text.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : text.substr(0, slash);
-    const std::string name = slash == std::string::npos ? text : text.substr(slash + 1);
-    DIR* dir = ::opendir(folder.c_str());
+bool folderHasEntry(const std::filesystem::path& folder) {
+    DIR* dir = ::opendir(folder.empty() ? "/" : folder.c_str());
     if (dir == nullptr) return false;
-    bool found = false;
-    while (const dirent* entry = ::readdir(dir)) {
-        // "*.*" matches every entry, as a folder search does on Windows.
-        if (name == "*.*" || ::fnmatch(name.c_str(), entry->d_name, 0) == 0) {
-            found = true;
-            break;
-        }
-    }
+    // Like a folder search on Windows, the search finds "." in any folder
+    // that can be opened.
+    const bool found = ::readdir(dir) != nullptr;
     ::closedir(dir);
     return found;
 }

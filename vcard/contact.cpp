@@ -51,9 +51,4 @@ void ContactList::clear() {
     std::string().swap(arena_);
 }
 
-int freeContactList(ContactList& list) {
-    list.clear();
-    return 0;
-}
-
 }  // namespace velmora

@@ -116,9 +116,6 @@ private:
     std::optional<std::uint64_t> limit_;
 };
 
-// Releases every record and string of the list; the list is empty afterwards.
-int freeContactList(ContactList& list);
-
 }  // namespace velmora
 
 namespace velmora {

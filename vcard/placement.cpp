@@ -106,53 +106,35 @@ bool holds(const Alternative& alternative, KeywordSet present, KeywordSet listed
     return !alternative.only || (present & listed & ~alternative.keywords) == 0;
 }
 
-void place(ContactList& list, ContactRecord* record, Tokens valueTokens, const LineState& lineState,
+void place(ContactList& list, ContactRecord& record, Tokens valueTokens, const LineState& lineState,
            std::span<const PlacementRule> rules, KeywordSet present, KeywordSet listed) {
-    if (record == nullptr || valueTokens.empty()) return;
+    if (valueTokens.empty()) return;
     for (const PlacementRule& rule : rules) {
         bool applies = rule.when.empty();
         for (const Alternative& alternative : rule.when) applies = applies || holds(alternative, present, listed);
         if (!applies) continue;
         for (Field field : rule.fields) {
-            if (record->has(field)) continue;
+            if (record.has(field)) continue;
             thread_local std::string value;
             decodeValue(valueTokens[0], lineState.encoding, lineState.charset, value);
-            list.store(*record, field, value);
+            list.store(record, field, value);
             return;
         }
     }
 }
 
-template <std::size_t N>
-bool onlyType(Tokens nameTokens, std::string_view keyword, const std::array<Keyword, N>& listed) {
-    if (!hasParam(keyword, nameTokens)) return false;
-    for (const Keyword& other : listed)
-        if (other.text() != keyword && hasParam(other, nameTokens)) return false;
-    return true;
-}
-
 }  // namespace
 
-void placeTelephone(ContactList& list, ContactRecord* record, Tokens nameTokens, Tokens valueTokens,
+void placeTelephone(ContactList& list, ContactRecord& record, Tokens nameTokens, Tokens valueTokens,
                     const LineState& lineState) {
-    if (record == nullptr || valueTokens.empty()) return;
     place(list, record, valueTokens, lineState, telephoneRules, presentKeywords(nameTokens, telTypeKeywords),
           tel::LISTED);
 }
 
-void placeEmail(ContactList& list, ContactRecord* record, Tokens nameTokens, Tokens valueTokens,
+void placeEmail(ContactList& list, ContactRecord& record, Tokens nameTokens, Tokens valueTokens,
                 const LineState& lineState) {
-    if (record == nullptr || valueTokens.empty()) return;
     place(list, record, valueTokens, lineState, emailRules, presentKeywords(nameTokens, emailTypeKeywords),
           email::LISTED);
-}
-
-bool onlyTelType(Tokens nameTokens, std::string_view keyword) {
-    return onlyType(nameTokens, keyword, telTypeKeywords);
-}
-
-bool onlyEmailType(Tokens nameTokens, std::string_view keyword) {
-    return onlyType(nameTokens, keyword, emailTypeKeywords);
 }
 
 }  // namespace velmora

@@ -111,10 +111,10 @@ Tokens nameTokens(const Line& line) {
 }
 
 void storeTelephone(const Line& line) {
-    placeTelephone(line.list, &line.record, nameTokens(line), line.value, line.state);
+    placeTelephone(line.list, line.record, nameTokens(line), line.value, line.state);
 }
 void storeEmail(const Line& line) {
-    placeEmail(line.list, &line.record, nameTokens(line), line.value, line.state);
+    placeEmail(line.list, line.record, nameTokens(line), line.value, line.state);
 }
 
 constexpr Keyword kVersion21("2.1");
