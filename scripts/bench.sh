@@ -15,7 +15,7 @@
 # Both build the "bench" preset first (Release, benchmarks on) into build/bench.
 # The books are generated into build/bench-data and reused by later runs;
 # delete that folder to regenerate them. Settings, from the environment:
-#   BENCH_PAIRS    pairs per book (default 7; 3 in quick mode)
+#   BENCH_PAIRS    pairs per book (default 11; 3 in quick mode)
 #   BENCH_SIZES    book sizes, smallest first (default "10M 100M"; K, M and G
 #                  count 1024, 1024^2 and 1024^3 bytes)
 #   BENCH_STYLES   dialects (default: all seven, as velmora-genbook names them)
@@ -67,7 +67,7 @@ if [ "$mode" = quick ]; then
   pairs=${BENCH_PAIRS:-3}
   read -r -a sizes <<< "${BENCH_SIZES:-10M}"
 else
-  pairs=${BENCH_PAIRS:-7}
+  pairs=${BENCH_PAIRS:-11}
   read -r -a sizes <<< "${BENCH_SIZES:-10M 100M}"
 fi
 read -r -a styles <<< "${BENCH_STYLES:-feature carrier-a carrier-b carrier-c android smart iphone}"
@@ -107,9 +107,11 @@ declare -A bytes_of contacts_of conv_s limit_s share share_low share_high peak_k
 
 started=$(date +%s)
 echo "== $pairs pairs per book: $scanlimit against $convert"
-for size in "${sizes[@]}"; do
-  for style in "${styles[@]}"; do
-    for eol in "${eols[@]}"; do
+# The sizes of one dialect and line end are measured one right after the
+# other, so that their time ratio compares runs made under the same load.
+for style in "${styles[@]}"; do
+  for eol in "${eols[@]}"; do
+    for size in "${sizes[@]}"; do
       key="$style $eol $size"
       book=$(book_path "$style" "$eol" "$size")
 
