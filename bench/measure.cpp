@@ -9,12 +9,13 @@
 //   velmora-measure --pairs N [--quiet] -- LIMIT [ARGS...] --versus PROGRAM [ARGS...]
 //       runs LIMIT and PROGRAM alternately, N pairs, and compares them pair by
 //       pair. Prints one line per pair,
-//         "# pair I LIMIT_SECONDS PROGRAM_SECONDS SHARE PROGRAM_PEAK_KIB",
+//         "# pair I LIMIT_SECONDS PROGRAM_SECONDS SHARE PROGRAM_PEAK_KIB PROGRAM_CPU_SECONDS",
 //       where SHARE is LIMIT_SECONDS / PROGRAM_SECONDS (the share of the
 //       limit's speed that PROGRAM reaches), then one summary line
-//         "LIMIT_SECONDS PROGRAM_SECONDS SHARE SHARE_MIN SHARE_MAX PEAK_KIB"
-//       with the median times, the median of the pairwise shares, their
-//       smallest and largest, and PROGRAM's largest peak. The order within a
+//         "LIMIT_SECONDS PROGRAM_SECONDS SHARE SHARE_MIN SHARE_MAX PEAK_KIB PROGRAM_CPU_SECONDS"
+//       with the median wall times, the median of the pairwise shares, their
+//       smallest and largest, PROGRAM's largest peak and its median processor
+//       time (user and system). The order within a
 //       pair alternates (limit first, then PROGRAM first, and so on), so that
 //       a drift of the machine's load over the run weighs on both alike.
 //
@@ -44,9 +45,14 @@ namespace {
 
 struct Run {
     double seconds;
-    long peakKib;  // ru_maxrss, in KiB on Linux
+    double cpuSeconds;  // user and system time of the child
+    long peakKib;       // ru_maxrss, in KiB on Linux
     int exitStatus;
 };
+
+double seconds(const timeval& t) {
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+}
 
 // Runs `argv` (null-terminated) once and waits for it; nothing when it could
 // not be started.
@@ -73,8 +79,9 @@ std::optional<Run> runOnce(char* const* argv, bool quiet) {
             return std::nullopt;
         }
     }
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    return Run{seconds, usage.ru_maxrss, WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status)};
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    return Run{wall, seconds(usage.ru_utime) + seconds(usage.ru_stime), usage.ru_maxrss,
+               WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status)};
 }
 
 double median(std::vector<double> values) {
@@ -102,7 +109,7 @@ std::optional<Run> runChecked(char* const* program, bool quiet) {
 }
 
 int comparePairs(int pairs, char** limit, char** program, bool quiet) {
-    std::vector<double> limitSeconds, programSeconds, shares;
+    std::vector<double> limitSeconds, programSeconds, programCpuSeconds, shares;
     long peak = 0;
     for (int i = 0; i < pairs; ++i) {
         std::optional<Run> a, b;
@@ -117,13 +124,15 @@ int comparePairs(int pairs, char** limit, char** program, bool quiet) {
         const double share = a->seconds / b->seconds;
         limitSeconds.push_back(a->seconds);
         programSeconds.push_back(b->seconds);
+        programCpuSeconds.push_back(b->cpuSeconds);
         shares.push_back(share);
         peak = std::max(peak, b->peakKib);
-        std::printf("# pair %d %.6f %.6f %.4f %ld\n", i + 1, a->seconds, b->seconds, share, b->peakKib);
+        std::printf("# pair %d %.6f %.6f %.4f %ld %.6f\n", i + 1, a->seconds, b->seconds, share, b->peakKib,
+                    b->cpuSeconds);
     }
     const auto [low, high] = std::minmax_element(shares.begin(), shares.end());
-    std::printf("%.6f %.6f %.4f %.4f %.4f %ld\n", median(limitSeconds), median(programSeconds), median(shares), *low,
-                *high, peak);
+    std::printf("%.6f %.6f %.4f %.4f %.4f %ld %.6f\n", median(limitSeconds), median(programSeconds), median(shares),
+                *low, *high, peak, median(programCpuSeconds));
     return 0;
 }
 
