@@ -21,6 +21,11 @@
 #   BENCH_STYLES   dialects (default: all seven, as velmora-genbook names them)
 #   BENCH_SEED     generator seed (default 4)
 #   BENCH_CONVERT  the converter to measure (default build/bench/velmora-convert)
+#   BENCH_BASELINE an earlier converter to compare with, for example a copy of
+#                  build/bench/velmora-convert taken before a change: each
+#                  book is then also converted by both in alternating pairs,
+#                  and the table gains the median speed-up (baseline time /
+#                  converter time) with a FAIL for a book more than 5% slower
 #
 # Every book is measured in pairs of whole child processes, start-up included:
 # the one-pass limit (velmora-scanlimit: read the file, one memchr pass) and
@@ -84,6 +89,8 @@ scanlimit=$build_dir/bench/velmora-scanlimit
 measure=$build_dir/bench/velmora-measure
 convert=${BENCH_CONVERT:-$build_dir/velmora-convert}
 [ -x "$convert" ] || { echo "== no converter at $convert" >&2; exit 1; }
+baseline=${BENCH_BASELINE:-}
+[ -z "$baseline" ] || [ -x "$baseline" ] || { echo "== no baseline converter at $baseline" >&2; exit 1; }
 
 mkdir -p "$data_dir"
 # The CSV goes to a file on the same disk as the books, as a user's would.
@@ -107,7 +114,7 @@ for size in "${sizes[@]}"; do
 done
 
 # Results per book, keyed "style eol size".
-declare -A bytes_of contacts_of conv_s conv_cpu_s limit_s share share_low share_high peak_kib
+declare -A bytes_of contacts_of conv_s conv_cpu_s limit_s share share_low share_high peak_kib speedup speedup_low speedup_high
 
 started=$(date +%s)
 echo "== $pairs pairs per book: $scanlimit against $convert"
@@ -148,6 +155,19 @@ for style in "${styles[@]}"; do
       printf '   %-36s converter %.3f s (processor %.3f s), limit %.3f s, share %.1f%% (pairs %.1f-%.1f%%)\n' \
         "$(basename "$book")" "$conv" "$cpu" "$limit" "$(awk -v s="$median" 'BEGIN { print s * 100 }')" \
         "$(awk -v s="$low" 'BEGIN { print s * 100 }')" "$(awk -v s="$high" 'BEGIN { print s * 100 }')"
+
+      if [ -n "$baseline" ]; then
+        if ! result=$("$measure" --pairs "$pairs" --quiet -- "$baseline" "$book" "$out" --overwrite \
+                        --versus "$convert" "$book" "$out" --overwrite); then
+          echo "== measuring $book against the baseline failed" >&2
+          exit 1
+        fi
+        read -r _ _ median low high _ _ <<< "$(tail -n 1 <<< "$result")"
+        speedup[$key]=$median
+        speedup_low[$key]=$low
+        speedup_high[$key]=$high
+        printf '   %-36s %.2f times as fast as the baseline (pairs %.2f-%.2f)\n' "" "$median" "$low" "$high"
+      fi
     done
   done
 done
@@ -160,8 +180,10 @@ big=${sizes[${#sizes[@]}-1]}
 table() {
   local scale="$big/$small time"
   [ "$small" != "$big" ] || scale="time ratio"
-  echo "| book | MB | MB/s | contacts/s | peak MiB | limit MB/s | of limit | pairs | $scale | verdict |"
-  echo "|---|---:|---:|---:|---:|---:|---:|---:|---:|---|"
+  local against= rule=
+  if [ -n "$baseline" ]; then against=" vs baseline |"; rule="---:|"; fi
+  echo "| book | MB | MB/s | contacts/s | peak MiB | limit MB/s | of limit | pairs | $scale |$against verdict |"
+  echo "|---|---:|---:|---:|---:|---:|---:|---:|---:|$rule---|"
   for style in "${styles[@]}"; do
     for eol in "${eols[@]}"; do
       local key="$style $eol $big" ratio=
@@ -171,15 +193,18 @@ table() {
       awk -v name="$style $eol" -v bytes="${bytes_of[$key]}" -v contacts="${contacts_of[$key]}" \
           -v t="${conv_s[$key]}" -v lt="${limit_s[$key]}" -v share="${share[$key]}" \
           -v low="${share_low[$key]}" -v high="${share_high[$key]}" -v kib="${peak_kib[$key]}" \
-          -v ratio="$ratio" 'BEGIN {
+          -v ratio="$ratio" -v speedup="${speedup[$key]:-}" -v slow="${speedup_low[$key]:-}" \
+          -v shigh="${speedup_high[$key]:-}" 'BEGIN {
         failed = ""
         if (share < 0.5) failed = failed ", share"
         if (ratio != "" && ratio > 11) failed = failed ", time ratio"
         if (kib * 1024 > 1.5 * bytes + 16 * 1048576) failed = failed ", memory"
+        if (speedup != "" && speedup < 0.95) failed = failed ", slower"
         verdict = failed == "" ? "PASS" : "FAIL (" substr(failed, 3) ")"
-        printf "| %s | %.1f | %.1f | %.0f | %.1f | %.1f | %.1f%% | %.1f-%.1f%% | %s | %s |\n",
+        against = speedup == "" ? "" : sprintf(" %.2fx (%.2f-%.2f) |", speedup, slow, shigh)
+        printf "| %s | %.1f | %.1f | %.0f | %.1f | %.1f | %.1f%% | %.1f-%.1f%% | %s |%s %s |\n",
           name, bytes / 1e6, bytes / 1e6 / t, contacts / t, kib / 1024, bytes / 1e6 / lt,
-          share * 100, low * 100, high * 100, ratio == "" ? "-" : ratio, verdict }'
+          share * 100, low * 100, high * 100, ratio == "" ? "-" : ratio, against, verdict }'
     done
   done
 }
@@ -191,9 +216,14 @@ summary() {
   table
   echo
   echo "Of limit: the median over the pairs of (limit time / converter time); pairs: the smallest and largest" \
-    "of those ratios; $big/$small time: of the converter's median processor times." \
+    "of those ratios; time ratio: of the converter's median processor times on the $big and the $small book." \
     "Targets: of limit at least 50%, time(100M) / time(10M) at most 11, peak at most" \
     "1.5 x the file size + 16 MiB."
+  if [ -n "$baseline" ]; then
+    echo
+    echo "Vs baseline: the median over the pairs of (baseline time / converter time), smallest and largest" \
+      "in brackets, against $baseline; a book more than 5% slower fails."
+  fi
 }
 
 echo
