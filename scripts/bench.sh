@@ -7,12 +7,12 @@
 #                                     side by side with the one-pass limit, and
 #                                     prints the speed table with its verdicts
 #   scripts/bench.sh quick            the same on the 10 MB books only, 3 pairs
-#                                     each: a first look in about a minute
+#                                     each: a first look in well under a minute
 #   scripts/bench.sh micro [ARGS...]  the micro-benchmarks of the hot paths;
 #                                     ARGS go to Google Benchmark, for example
 #                                     --benchmark_filter=Base64
 #
-# Both build the "bench" preset first (Release, benchmarks on) into build/bench.
+# All build the "bench" preset first (Release, benchmarks on) into build/bench.
 # The books are generated into build/bench-data and reused by later runs;
 # delete that folder to regenerate them. Settings, from the environment:
 #   BENCH_PAIRS    pairs per book (default 11; 3 in quick mode)
@@ -36,7 +36,7 @@
 # the 100M/10M time ratio compares the converter's median processor times
 # (user and system), both from wait4: on a machine shared with other work,
 # processor time shows how the work grows with the file, where wall-clock
-# times taken a minute apart would show the changing load as well. The
+# times taken seconds apart would show the changing load as well. The
 # speed table is printed in Markdown and kept in build/bench/results.md.
 # Targets: at least 50% of the limit, 100 MB taking at most 11 times as long
 # as 10 MB, peak memory at most 1.5 x the file size + 16 MiB. A FAIL is a
