@@ -51,29 +51,16 @@ void featureContact(Book& book, Random& random, const Words& words, std::uint32_
         book.line(";;;");
     }
 
-    struct TelType {
-        std::string_view head;
-        bool mobile;
-        std::uint32_t weight;
-    };
-    static constexpr TelType kTel[] = {
+    static constexpr Weighted kTel[] = {
         {"TEL;CELL:", true, 30},   {"TEL;PREF;CELL:", true, 10}, {"TEL;HOME:", false, 15},
         {"TEL;VOICE:", false, 10}, {"TEL;WORK:", false, 12},     {"TEL;WORK;FAX:", false, 6},
         {"TEL;PREF:", true, 5},    {"TEL;WORK;CELL:", true, 5},  {"TEL:", true, 7},
     };
     const std::uint32_t tels = random.between(1, 4);
     for (std::uint32_t t = 0; t < tels; ++t) {
-        std::uint32_t r = random.below(100);
-        const TelType* type = &kTel[0];
-        for (const auto& candidate : kTel) {
-            if (r < candidate.weight) {
-                type = &candidate;
-                break;
-            }
-            r -= candidate.weight;
-        }
-        book.put(type->head);
-        phoneNumber(book, random, type->mobile);
+        const auto& tel = pickWeighted(random, kTel);
+        book.put(tel.head);
+        phoneNumber(book, random, tel.mobile);
         book.endLine();
     }
 
@@ -192,29 +179,16 @@ void smartContact(Book& book, Random& random, const Words& words, std::uint32_t)
         book.endLine();
     }
 
-    struct TelType {
-        std::string_view head;
-        bool mobile;
-        std::uint32_t weight;
-    };
-    static constexpr TelType kTel[] = {
+    static constexpr Weighted kTel[] = {
         {"TEL;TYPE=CELL:", true, 40},     {"TEL;TYPE=HOME,VOICE:", false, 15}, {"TEL;TYPE=WORK:", false, 12},
         {"TEL;TYPE=WORK,FAX:", false, 6}, {"TEL;TYPE=CELL,PREF:", true, 10},   {"TEL;TYPE=VOICE:", false, 7},
         {"TEL;TYPE=WORK,CELL:", true, 5}, {"TEL;TYPE=HOME:", false, 5},
     };
     const std::uint32_t tels = random.between(1, 4);
     for (std::uint32_t t = 0; t < tels; ++t) {
-        std::uint32_t r = random.below(100);
-        const TelType* type = &kTel[0];
-        for (const auto& candidate : kTel) {
-            if (r < candidate.weight) {
-                type = &candidate;
-                break;
-            }
-            r -= candidate.weight;
-        }
-        book.put(type->head);
-        phoneNumber(book, random, type->mobile);
+        const auto& tel = pickWeighted(random, kTel);
+        book.put(tel.head);
+        phoneNumber(book, random, tel.mobile);
         book.endLine();
     }
 

@@ -115,6 +115,17 @@ Words::Words(TextEncoding encoding, ReadingForm readings) {
     blank = encode("　");
 }
 
+const Weighted& pickWeighted(Random& random, std::span<const Weighted> items) {
+    std::uint32_t total = 0;
+    for (const auto& item : items) total += item.weight;
+    std::uint32_t r = random.below(total);
+    for (const auto& item : items) {
+        if (r < item.weight) return item;
+        r -= item.weight;
+    }
+    return items.front();
+}
+
 void appendDigits(std::string& out, std::uint32_t value, int width) {
     char buf[10];
     for (int i = width - 1; i >= 0; --i) {
@@ -290,10 +301,10 @@ std::string noteText(Random& random, const Words& words, std::string_view lineBr
     return s;
 }
 
-std::string longNoteText(Random& random, const Words& words, std::string_view lineBreak, std::uint32_t low,
-                         std::uint32_t high) {
+std::string noteText(Random& random, const Words& words, std::string_view lineBreak, const LongNotes& longNotes) {
+    if (!random.percent(longNotes.percent)) return noteText(random, words, lineBreak);
     std::string s;
-    const std::uint32_t sentences = random.between(low, high);
+    const std::uint32_t sentences = random.between(longNotes.fewest, longNotes.most);
     for (std::uint32_t i = 0; i < sentences; ++i) {
         if (i > 0 && random.percent(35)) s += lineBreak;
         s += random.pick(words.notes);

@@ -67,6 +67,16 @@ enum class TextEncoding { cp932, utf8 };
 // smartphones in full-width katakana or in hiragana, as their owners typed them.
 enum class ReadingForm { halfWidthKatakana, fullWidthKatakana, hiragana };
 
+// A property head chosen with a weight, and whether it carries a mobile number.
+struct Weighted {
+    std::string_view head;
+    bool mobile;
+    std::uint32_t weight;
+};
+
+// One of `items`, each as likely as its weight out of the weights' sum.
+const Weighted& pickWeighted(Random& random, std::span<const Weighted> items);
+
 // The word lists of vocabulary.h in the encoding of the book being written.
 struct Words {
     struct Name {
@@ -155,9 +165,16 @@ std::string postalCode(Random& random, const Words::Address& place);
 // them as CR LF inside the (QUOTED-PRINTABLE) value.
 std::string noteText(Random& random, const Words& words, std::string_view lineBreak);
 
-// A note of `low` to `high` sentences, a line break after about every third.
-std::string longNoteText(Random& random, const Words& words, std::string_view lineBreak, std::uint32_t low,
-                         std::uint32_t high);
+// How often a dialect's notes are long, and how many sentences a long one has.
+struct LongNotes {
+    std::uint32_t percent;
+    std::uint32_t fewest, most;
+};
+
+// A note that is long (`fewest` to `most` sentences, a line break after about
+// every third) in `longNotes.percent` of the contacts, and otherwise as short
+// as noteText's.
+std::string noteText(Random& random, const Words& words, std::string_view lineBreak, const LongNotes& longNotes);
 
 // The contact writers, one per dialect: each appends one contact, BEGIN:VCARD
 // to END:VCARD (and whatever the dialect writes after it), drawing every

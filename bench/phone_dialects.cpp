@@ -15,25 +15,6 @@
 namespace velmora::bench {
 namespace {
 
-// A property head chosen with a weight, and whether it carries a mobile number.
-struct Weighted {
-    std::string_view head;
-    bool mobile;
-    std::uint32_t weight;
-};
-
-// One of `items`, each as likely as its weight out of the weights' sum.
-const Weighted& pickWeighted(Random& random, std::span<const Weighted> items) {
-    std::uint32_t total = 0;
-    for (const auto& item : items) total += item.weight;
-    std::uint32_t r = random.below(total);
-    for (const auto& item : items) {
-        if (r < item.weight) return item;
-        r -= item.weight;
-    }
-    return items.front();
-}
-
 // The components of an ADR value: post-office box, extended address, street,
 // locality, region, postal code, country.
 struct AddressParts {
@@ -166,8 +147,7 @@ void carrierAContact(Book& book, Random& random, const Words& words, std::uint32
         book.line(".example.ne.jp/");
     }
     if (random.percent(35)) {
-        const std::string note =
-            random.percent(25) ? longNoteText(random, words, "\r\n", 6, 18) : noteText(random, words, "\r\n");
+        const std::string note = noteText(random, words, "\r\n", {25, 6, 18});
         const std::string_view parts[] = {note};
         quotedPrintableLine(book, "NOTE;CHARSET=SHIFT_JIS;ENCODING=QUOTED-PRINTABLE:", parts);
     }
@@ -272,8 +252,7 @@ void carrierBContact(Book& book, Random& random, const Words& words, std::uint32
     }
     if (random.percent(30)) birthdayLine(book, "BDAY:", randomBirthday(random), random.percent(50));
     if (random.percent(40)) {
-        const std::string note =
-            random.percent(30) ? longNoteText(random, words, "\r\n", 5, 20) : noteText(random, words, "\r\n");
+        const std::string note = noteText(random, words, "\r\n", {30, 5, 20});
         const std::string_view parts[] = {note};
         quotedPrintableLine(book, std::string("NOTE;").append(kQp), parts);
     }
@@ -382,8 +361,7 @@ void carrierCContact(Book& book, Random& random, const Words& words, std::uint32
         book.line(".example.jp/");
     }
     if (random.percent(30)) {
-        const std::string note =
-            random.percent(20) ? longNoteText(random, words, "\r\n", 4, 14) : noteText(random, words, "\r\n");
+        const std::string note = noteText(random, words, "\r\n", {20, 4, 14});
         const std::string_view parts[] = {note};
         quotedPrintableLine(book, "NOTE;CHARSET=Shift_JIS;QUOTED-PRINTABLE:", parts, 72);
     }
@@ -498,28 +476,17 @@ void androidContact(Book& book, Random& random, const Words& words, std::uint32_
         book.line(".example.com/");
     }
     if (random.percent(30)) {
-        const std::string note =
-            random.percent(20) ? longNoteText(random, words, "\n", 5, 16) : noteText(random, words, "\n");
+        const std::string note = noteText(random, words, "\n", {20, 5, 16});
         const std::string_view parts[] = {note};
         qp("NOTE", parts);
     }
     if (random.percent(25)) birthdayLine(book, "BDAY:", randomBirthday(random), true);
     if (random.percent(10)) {
-        const std::string_view nick[] = {"vnd.android.cursor.item/nickname",
-                                         random.pick(words.nicknames),
-                                         "1",
-                                         "",
-                                         "",
-                                         "",
-                                         "",
-                                         "",
-                                         "",
-                                         "",
-                                         "",
-                                         "",
-                                         "",
-                                         "",
-                                         ""};
+        // Android's custom rows carry fifteen components, most of them empty.
+        std::array<std::string_view, 15> nick{};
+        nick[0] = "vnd.android.cursor.item/nickname";
+        nick[1] = random.pick(words.nicknames);
+        nick[2] = "1";
         qp("X-ANDROID-CUSTOM", nick);
     }
     if (random.percent(12)) {
@@ -652,8 +619,7 @@ void iphoneContact(Book& book, Random& random, const Words& words, std::uint32_t
         label(random.percent(50) ? "_$!<Mother>!$_" : "_$!<Friend>!$_");
     }
     if (random.percent(25)) {
-        std::string note =
-            random.percent(20) ? longNoteText(random, words, "\\n", 4, 14) : noteText(random, words, "\\n");
+        const std::string note = noteText(random, words, "\\n", {20, 4, 14});
         book.put("NOTE:");
         book.line(note);
     }
