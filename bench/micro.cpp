@@ -103,6 +103,11 @@ BENCHMARK_CAPTURE(BM_ParseVcardText, feature_crlf, BookStyle::feature, LineEnd::
 BENCHMARK_CAPTURE(BM_ParseVcardText, feature_lf, BookStyle::feature, LineEnd::lf)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_ParseVcardText, smart_crlf, BookStyle::smart, LineEnd::crlf)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_ParseVcardText, smart_lf, BookStyle::smart, LineEnd::lf)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ParseVcardText, carrier_a_crlf, BookStyle::carrierA, LineEnd::crlf)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ParseVcardText, carrier_b_crlf, BookStyle::carrierB, LineEnd::crlf)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ParseVcardText, carrier_c_crlf, BookStyle::carrierC, LineEnd::crlf)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ParseVcardText, android_crlf, BookStyle::android, LineEnd::crlf)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ParseVcardText, iphone_lf, BookStyle::iphone, LineEnd::lf)->Unit(benchmark::kMillisecond);
 
 // Line assembly alone: every physical line through feedLine, without the
 // property mapping behind it.
