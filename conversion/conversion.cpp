@@ -3,8 +3,10 @@
 #include <cstdio>
 
 #include "conversion/messages.h"
+#include "conversion/report.h"
 #include "csv/csv_writer.h"
 #include "platform/platform.h"
+#include "vcard/account.h"
 #include "vcard/contact.h"
 #include "vcard/loader.h"
 
@@ -37,6 +39,11 @@ public:
 private:
     platform::DestinationFile& file_;
 };
+
+// What the run shows when the source cannot be read.
+std::string_view loadFailureText(int result) {
+    return result == UnsupportedEncoding ? messages::encodingUnsupported : messages::sourceUnreadable;
+}
 
 // Shows one line per contact line that could not be written; returns their number.
 int reportFailures(UserInterface& ui, int failures) {
@@ -94,7 +101,7 @@ bool validatePaths(const std::filesystem::path& destination, const std::filesyst
 namespace {
 
 int run(const std::filesystem::path& destination, const std::filesystem::path& source, UserInterface& ui,
-        bool& writing) {
+        std::string* account, bool& writing) {
     platform::WriteMode mode = platform::WriteMode::createAlways;
     if (!validatePaths(destination, source, ui)) return -1;
 
@@ -111,10 +118,12 @@ int run(const std::filesystem::path& destination, const std::filesystem::path& s
     }
     ui.appendMessage(messages::converting);
 
+    Account facts;
     ContactList list;
+    if (account != nullptr) list.keepAccount(&facts);
     const int loaded = loadSourceFile(source, list);
     if (loaded != Success) {
-        ui.showError(loaded == UnsupportedEncoding ? messages::encodingUnsupported : messages::sourceUnreadable);
+        ui.showError(loadFailureText(loaded));
         ui.appendMessage(messages::failed);
         return -1;
     }
@@ -145,6 +154,7 @@ int run(const std::filesystem::path& destination, const std::filesystem::path& s
         rowFailures += reportFailures(ui, writer.writeContactRow(list, record, outputCount));
     }
     rowFailures += reportFailures(ui, writer.finish(outputCount));
+    if (account != nullptr) *account = describeAccount(list, facts);
 
     if (list.empty() || outputCount == 0) {
         ui.appendMessage(messages::nothingToOutput);
@@ -163,10 +173,11 @@ int run(const std::filesystem::path& destination, const std::filesystem::path& s
 
 }  // namespace
 
-int runConversion(const std::filesystem::path& destination, const std::filesystem::path& source, UserInterface& ui) {
+int runConversion(const std::filesystem::path& destination, const std::filesystem::path& source, UserInterface& ui,
+                  std::string* account) {
     bool writing = false;
     try {
-        return run(destination, source, ui, writing);
+        return run(destination, source, ui, account, writing);
     } catch (const std::exception&) {
         // Memory ran out outside the reader and the writer (a path, a message
         // text). Before the destination was touched this is a source that
@@ -178,6 +189,35 @@ int runConversion(const std::filesystem::path& destination, const std::filesyste
         } catch (const std::exception&) {
         }
         return -1;
+    }
+}
+
+}  // namespace velmora
+
+namespace velmora {
+
+int checkSource(const std::filesystem::path& source, UserInterface& ui, std::string& account) {
+    const auto fail = [&](std::string_view message) {
+        ui.showError(message);
+        return -1;
+    };
+    try {
+        // The checks of validatePaths that concern the source, in its order.
+        if (source.empty()) return fail(messages::sourceEmpty);
+        if (platform::utf16Length(source) > kMaxPathLength) return fail(messages::sourceTooLong);
+        if (!equalsIgnoreAsciiCase(extensionOf(source), ".vcf")) return fail(messages::sourceNotVcard);
+        if (!platform::fileExists(source)) return fail(messages::sourceMissing);
+
+        Account facts;
+        ContactList list;
+        list.keepAccount(&facts);
+        const int loaded = loadSourceFile(source, list);
+        if (loaded != Success) return fail(loadFailureText(loaded));
+        account = describeAccount(list, facts);
+        return 0;
+    } catch (const std::exception&) {
+        // Memory ran out while the account was written.
+        return fail(messages::sourceUnreadable);
     }
 }
 
