@@ -39,7 +39,7 @@ constexpr std::array<Label, kReasonCount> kReasonLabels = {{
     {"書き出す項目がありません", "nothing to write"},
     {"空いている列のないTEL", "TEL with no free column"},
     {"空いている列のないEMAIL", "EMAIL with no free column"},
-    {"使われなかった行（2つ目以降、またはグループ名付き）", "line not used (a second one, or with a group prefix)"},
+    {"使われなかった行（2つ目以降・グループ名付き）", "line not used (a second one, or grouped)"},
     {"CHARSETのないUTF-8（文字化けします）", "UTF-8 without CHARSET (shows garbled)"},
 }};
 
@@ -111,7 +111,8 @@ public:
     void heading(std::string_view title, std::size_t count) { line(std::string(title) + ": " + number(count) + "件"); }
 
     void contact(std::size_t index, const BlockFacts* facts, const ContactList& list, const ContactRecord& record) {
-        const auto name = list.text(record, Field::fullName);
+        std::optional<std::string_view> name = list.text(record, Field::fullName);
+        if ((!name || name->empty()) && facts != nullptr && facts->formattedName) name = *facts->formattedName;
         std::string text = "  " + number(index + 1) + "件目";
         if (facts != nullptr) text += "（" + number(facts->beginLine) + "行目）";
         text += " / contact " + number(index + 1);

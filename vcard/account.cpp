@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "vcard/decode.h"
+#include "vcard/tokens.h"
 
 namespace velmora {
 namespace {
@@ -86,7 +87,7 @@ bool isWellFormedShiftJis(std::string_view text) {
 }
 
 void Account::blockBegun(std::uint64_t lineNumber) {
-    blocks_.push_back(BlockFacts{lineNumber, std::nullopt, {}});
+    blocks_.push_back(BlockFacts{lineNumber, std::nullopt, std::nullopt, {}});
 }
 
 void Account::markedUnsupported(UnsupportedBy cause, std::uint64_t lineNumber, std::string_view text) {
@@ -103,6 +104,10 @@ void Account::lineLost(Loss loss, const LineState& lineState, std::string_view p
 
 void Account::lineApplied(const LineState& lineState, std::string_view property, std::string_view value, bool stored) {
     if (lineState.charset == CharsetUtf8 || blocks_.empty()) return;
+    // A line that names another charset is unsupported and says what its
+    // text is; it tells nothing about the lines that name none.
+    static constexpr Keyword kCharset("CHARSET");
+    if (lineState.charset == CharsetNone && containsKeyword(property, kCharset)) return;
     // The value's bytes as they reach the record when no charset applies.
     const std::string decoded = decodeValue(value, lineState.encoding, CharsetNone);
     if (!hasHighBytes(decoded)) return;
@@ -115,6 +120,11 @@ void Account::lineApplied(const LineState& lineState, std::string_view property,
                   kept(decoded, kKeptBytes, true)};
     line.alsoShiftJis = isWellFormedShiftJis(decoded);
     blocks_.back().lost.push_back(std::move(line));
+}
+
+void Account::formattedName(const LineState& lineState, std::string_view value) {
+    if (blocks_.empty() || blocks_.back().formattedName) return;
+    blocks_.back().formattedName = kept(decodeValue(value, lineState.encoding, lineState.charset), kKeptBytes, false);
 }
 
 void Account::clear() {

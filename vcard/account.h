@@ -47,6 +47,7 @@ struct LostLine {
 struct BlockFacts {
     std::uint64_t beginLine = 0;                 // physical line of its BEGIN:VCARD
     std::optional<UnsupportedLine> unsupported;  // the first line that made it unsupported
+    std::optional<std::string> formattedName;    // the first FN value, for a block without N
     std::vector<LostLine> lost;
 };
 
@@ -64,6 +65,9 @@ public:
     // A line whose property has a column was applied; `stored` when it left
     // text in the record. Looks for UTF-8 text on lines that name no charset.
     void lineApplied(const LineState& lineState, std::string_view property, std::string_view value, bool stored);
+    // An FN line: the CSV file takes the name from N alone, but a block
+    // without N is still named by it.
+    void formattedName(const LineState& lineState, std::string_view value);
     // The source began with the UTF-8 byte-order mark.
     void sourceMarkedUtf8() { utf8Mark_ = true; }
 

@@ -161,9 +161,10 @@ void markUnsupported(const ContactList& list, ContactRecord& record, Unsupported
 
 // A property that has a column but is written with a group prefix
 // ("item1.TEL") is ignored like any unknown one; its value is lost all the
-// same, and an account names it.
-void accountForGrouped(Account& account, std::string_view propertyName, std::string_view nameText,
+// same, and an account names it. FN names a block that has no N.
+void accountForIgnored(Account& account, std::string_view propertyName, std::string_view nameText,
                        std::string_view valueText, const LineState& lineState) {
+    if (equalsIgnoreCase(propertyName, "FN")) return account.formattedName(lineState, valueText);
     const std::size_t dot = propertyName.rfind('.');
     if (dot == std::string_view::npos) return;
     const PropertyRule* rule = findRule(propertyName.substr(dot + 1));
@@ -204,7 +205,7 @@ int processPropertyLine(ContactList& list, std::string_view line, const LineStat
     Account* const account = list.account();
     const PropertyRule* rule = findRule(propertyName);
     if (rule == nullptr) {
-        if (account != nullptr) accountForGrouped(*account, propertyName, nameText, valueText, lineState);
+        if (account != nullptr) accountForIgnored(*account, propertyName, nameText, valueText, lineState);
         return 0;
     }
 
