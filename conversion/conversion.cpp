@@ -3,8 +3,10 @@
 #include <cstdio>
 
 #include "conversion/messages.h"
+#include "conversion/report.h"
 #include "csv/csv_writer.h"
 #include "platform/platform.h"
+#include "vcard/account.h"
 #include "vcard/contact.h"
 #include "vcard/loader.h"
 
@@ -37,6 +39,11 @@ public:
 private:
     platform::DestinationFile& file_;
 };
+
+// What the run shows when the source cannot be read.
+std::string_view loadFailureText(int result) {
+    return result == UnsupportedEncoding ? messages::encodingUnsupported : messages::sourceUnreadable;
+}
 
 // Shows one line per contact line that could not be written; returns their number.
 int reportFailures(UserInterface& ui, int failures) {
@@ -85,7 +92,7 @@ bool validatePaths(const std::filesystem::path& source, const std::filesystem::p
 namespace {
 
 int run(const std::filesystem::path& source, const std::filesystem::path& destination, UserInterface& ui,
-        bool& writing) {
+        std::string* account, bool& writing) {
     platform::WriteMode mode = platform::WriteMode::createAlways;
     if (!validatePaths(source, destination, ui)) return -1;
 
@@ -102,10 +109,12 @@ int run(const std::filesystem::path& source, const std::filesystem::path& destin
     }
     ui.appendMessage(messages::converting);
 
+    Account facts;
     ContactList list;
+    if (account != nullptr) list.keepAccount(&facts);
     const int loaded = loadSourceFile(source, list);
     if (loaded != Success) {
-        ui.showError(loaded == UnsupportedEncoding ? messages::encodingUnsupported : messages::sourceUnreadable);
+        ui.showError(loadFailureText(loaded));
         ui.appendMessage(messages::failed);
         return -1;
     }
@@ -134,6 +143,7 @@ int run(const std::filesystem::path& source, const std::filesystem::path& destin
         rowFailures += reportFailures(ui, writer.writeContactRow(list, record, outputCount));
     }
     rowFailures += reportFailures(ui, writer.finish(outputCount));
+    if (account != nullptr) *account = describeAccount(list, facts);
 
     if (list.empty() || outputCount == 0) {
         ui.appendMessage(messages::nothingToOutput);
@@ -151,10 +161,11 @@ int run(const std::filesystem::path& source, const std::filesystem::path& destin
 
 }  // namespace
 
-int runConversion(const std::filesystem::path& source, const std::filesystem::path& destination, UserInterface& ui) {
+int runConversion(const std::filesystem::path& source, const std::filesystem::path& destination, UserInterface& ui,
+                  std::string* account) {
     bool writing = false;
     try {
-        return run(source, destination, ui, writing);
+        return run(source, destination, ui, account, writing);
     } catch (const std::exception&) {
         // Memory ran out outside the reader and the writer (a path, a message
         // text). Before the destination was touched this is a source that
@@ -166,6 +177,35 @@ int runConversion(const std::filesystem::path& source, const std::filesystem::pa
         } catch (const std::exception&) {
         }
         return -1;
+    }
+}
+
+}  // namespace velmora
+
+namespace velmora {
+
+int checkSource(const std::filesystem::path& source, UserInterface& ui, std::string& account) {
+    const auto fail = [&](std::string_view message) {
+        ui.showError(message);
+        return -1;
+    };
+    try {
+        // The checks of validatePaths that concern the source, in its order.
+        if (source.empty()) return fail(messages::sourceEmpty);
+        if (platform::utf16Length(source) > kMaxPathLength) return fail(messages::sourceTooLong);
+        if (!equalsIgnoreAsciiCase(extensionOf(source), ".vcf")) return fail(messages::sourceNotVcard);
+        if (!platform::fileExists(source)) return fail(messages::sourceMissing);
+
+        Account facts;
+        ContactList list;
+        list.keepAccount(&facts);
+        const int loaded = loadSourceFile(source, list);
+        if (loaded != Success) return fail(loadFailureText(loaded));
+        account = describeAccount(list, facts);
+        return 0;
+    } catch (const std::exception&) {
+        // Memory ran out while the account was written.
+        return fail(messages::sourceUnreadable);
     }
 }
 

@@ -19,8 +19,10 @@
 #include <string_view>
 #include <vector>
 
+#include "conversion/report.h"
 #include "csv/csv_writer.h"
 #include "fuzz/fuzz_check.h"
+#include "vcard/account.h"
 #include "vcard/loader.h"
 
 namespace {
@@ -154,13 +156,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         out.write(input.data(), static_cast<std::streamsize>(input.size()));
         FUZZ_CHECK(out.good());
     }
+    // Every other input is read with an account kept beside the records,
+    // which must change nothing in them.
+    Account account;
     ContactList list;
+    const bool withAccount = size % 2 == 1;
+    if (withAccount) list.keepAccount(&account);
     const int result = loadSourceFile(sourcePath(), list);
     const bool bigEndian = input.size() >= 2 && input.substr(0, 2) == "\xFE\xFF";
     FUZZ_CHECK(result == (bigEndian ? UnsupportedEncoding : Success));
     if (result != Success) {
         FUZZ_CHECK(list.empty());
         return 0;
+    }
+
+    if (withAccount) {
+        FUZZ_CHECK(account.blocks().size() == list.count());
+        // The account is printable UTF-8 whatever the source held.
+        const std::string text = describeAccount(list, account);
+        FUZZ_CHECK(isWellFormedUtf8(text));
+        for (const char c : text) FUZZ_CHECK(c == '\n' || static_cast<unsigned char>(c) >= 0x20);
     }
 
     std::string expected;  // every exportable line, in list order

@@ -82,6 +82,11 @@ std::optional<std::string> utf8ToAnsi(std::string_view utf8);
 // replacement "?".
 std::optional<std::string> utf16leToAnsi(std::string_view bytes);
 
+// Text in the ANSI code page (932 for this program's users) into UTF-8, for
+// showing contact text on the console; a byte sequence the code page does not
+// define becomes "?".
+std::string ansiToUtf8(std::string_view ansi);
+
 // For each byte value, whether it is a lead byte of a double-byte character
 // in the ANSI code page (all false on a single-byte code page).
 const std::array<bool, 256>& leadByteTable();

@@ -237,6 +237,15 @@ std::optional<std::string> utf16leToAnsi(std::string_view bytes) {
     return converter.convert(bytes, '?', utf16Unit);
 }
 
+std::string ansiToUtf8(std::string_view ansi) {
+    thread_local Converter converter("UTF-8", "CP932");
+    // A lead byte with a trail byte the code page does not pair with it is
+    // replaced alone, so that the trail byte is read afresh.
+    auto text = converter.convert(ansi, '?', [](const char*, std::size_t) { return std::size_t{1}; });
+    if (!text) throw std::bad_alloc();
+    return std::move(*text);
+}
+
 const std::array<bool, 256>& leadByteTable() {
     static const std::array<bool, 256> table = [] {
         std::array<bool, 256> t{};

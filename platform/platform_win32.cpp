@@ -240,6 +240,27 @@ std::optional<std::string> utf16leToAnsi(std::string_view bytes) {
     }
 }
 
+std::string ansiToUtf8(std::string_view ansi) {
+    if (ansi.empty()) {
+        return std::string();
+    }
+    if (ansi.size() > maxConvertible) {
+        throw std::bad_alloc();
+    }
+    const int sourceLength = static_cast<int>(ansi.size());
+    const int needed = MultiByteToWideChar(CP_ACP, 0, ansi.data(), sourceLength, nullptr, 0);
+    if (needed <= 0) {
+        return std::string();
+    }
+    std::wstring wide(static_cast<std::size_t>(needed), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, ansi.data(), sourceLength, wide.data(), needed);
+    auto utf8 = wideToMultiByte(CP_UTF8, wide.data(), wide.size(), nullptr);
+    if (!utf8) {
+        throw std::bad_alloc();
+    }
+    return std::move(*utf8);
+}
+
 const std::array<bool, 256>& leadByteTable() {
     static const std::array<bool, 256> table = [] {
         std::array<bool, 256> leads{};

@@ -1,5 +1,7 @@
 #include "vcard/contact.h"
 
+#include "vcard/account.h"
+
 #include <algorithm>
 #include <limits>
 #include <new>
@@ -49,6 +51,7 @@ ContactRecord& ContactList::addRecord() {
 void ContactList::clear() {
     std::vector<ContactRecord>().swap(records);
     std::string().swap(arena_);
+    if (account_ != nullptr) account_->clear();
 }
 
 }  // namespace velmora

@@ -202,7 +202,10 @@ template <typename Cutter, typename Sink>
 void assembleLines(Cutter& cutter, Sink&& sink) {
     LineState state;
     std::string_view line;
+    std::uint64_t lineNumber = 0;
     while (cutter.next(line)) {
+        ++lineNumber;
+        if (!state.pending) state.lineNumber = lineNumber;
         feedLine(state, line);
         switch (state.state) {
         case AssemblyState::collecting:
@@ -217,6 +220,7 @@ void assembleLines(Cutter& cutter, Sink&& sink) {
         case AssemblyState::pendingAndLineReady:
             sink(std::string_view(*state.pending), state);
             state.reset();
+            state.lineNumber = lineNumber;
             // The line after a folded value starts a logical line of its own,
             // with its own parameters: a TEL line right after a PHOTO must not
             // be BASE64-decoded with the photo's encoding.

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "platform/platform.h"
+#include "vcard/account.h"
 #include "vcard/lines.h"
 
 namespace velmora {
@@ -97,6 +98,7 @@ int load(const std::filesystem::path& sourcePath, ContactList& list) {
     bool utf16 = false;
     if (mark("\xEF\xBB\xBF")) {
         markLength = 3;
+        if (Account* account = list.account()) account->sourceMarkedUtf8();
     } else if (mark("\xFE\xFF")) {
         return UnsupportedEncoding;
     } else if (mark("\xFF\xFE")) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "vcard/account.h"
 #include "vcard/decode.h"
 #include "vcard/tokens.h"
 
@@ -106,8 +107,16 @@ bool holds(const Alternative& alternative, KeywordSet present, KeywordSet listed
     return !alternative.only || (present & listed & ~alternative.keywords) == 0;
 }
 
-void place(ContactList& list, ContactRecord& record, Tokens valueTokens, const LineState& lineState,
-           std::span<const PlacementRule> rules, KeywordSet present, KeywordSet listed) {
+// The name part of the line the name tokens were split from: the tokens are
+// views into it, in order.
+std::string_view nameText(Tokens nameTokens) {
+    if (nameTokens.empty()) return {};
+    const char* end = nameTokens.back().data() + nameTokens.back().size();
+    return std::string_view(nameTokens.front().data(), static_cast<std::size_t>(end - nameTokens.front().data()));
+}
+
+void place(ContactList& list, ContactRecord& record, Tokens nameTokens, Tokens valueTokens, const LineState& lineState,
+           std::span<const PlacementRule> rules, KeywordSet present, KeywordSet listed, Loss loss) {
     if (valueTokens.empty()) return;
     for (const PlacementRule& rule : rules) {
         bool applies = rule.when.empty();
@@ -121,20 +130,21 @@ void place(ContactList& list, ContactRecord& record, Tokens valueTokens, const L
             return;
         }
     }
+    if (Account* account = list.account()) account->lineLost(loss, lineState, nameText(nameTokens), valueTokens[0]);
 }
 
 }  // namespace
 
 void placeTelephone(ContactList& list, ContactRecord& record, Tokens nameTokens, Tokens valueTokens,
                     const LineState& lineState) {
-    place(list, record, valueTokens, lineState, telephoneRules, presentKeywords(nameTokens, telTypeKeywords),
-          tel::LISTED);
+    place(list, record, nameTokens, valueTokens, lineState, telephoneRules,
+          presentKeywords(nameTokens, telTypeKeywords), tel::LISTED, Loss::telephoneWithoutColumn);
 }
 
 void placeEmail(ContactList& list, ContactRecord& record, Tokens nameTokens, Tokens valueTokens,
                 const LineState& lineState) {
-    place(list, record, valueTokens, lineState, emailRules, presentKeywords(nameTokens, emailTypeKeywords),
-          email::LISTED);
+    place(list, record, nameTokens, valueTokens, lineState, emailRules, presentKeywords(nameTokens, emailTypeKeywords),
+          email::LISTED, Loss::emailWithoutColumn);
 }
 
 }  // namespace velmora

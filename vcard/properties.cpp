@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "vcard/account.h"
 #include "vcard/decode.h"
 #include "vcard/placement.h"
 #include "vcard/tokens.h"
@@ -27,6 +28,7 @@ struct Line {
     ContactList& list;
     ContactRecord& record;
     std::string_view nameText;  // the property name and parameters
+    std::string_view valueText;
     Tokens value;
     const LineState& state;
 
@@ -37,10 +39,15 @@ struct Line {
     void store(Field field, std::string_view component) const {
         list.store(record, field, decode(component, scratch().decoded));
     }
+    // The record already holds what this line would fill; only an account
+    // hears of the line.
+    void notUsed() const {
+        if (Account* account = list.account()) account->lineLost(Loss::notUsed, state, nameText, valueText);
+    }
 };
 
 void storeName(const Line& line) {
-    if (line.record.has(Field::fullName)) return;
+    if (line.record.has(Field::fullName)) return line.notUsed();
     std::string& joined = scratch().joined;
     joined.clear();
     for (std::size_t i = 0; i < line.value.size(); ++i) {
@@ -52,7 +59,7 @@ void storeName(const Line& line) {
 }
 
 void storeReading(const Line& line) {
-    if (line.record.has(Field::readingPrefix)) return;
+    if (line.record.has(Field::readingPrefix)) return line.notUsed();
     std::string_view reading = line.decode(line.value[0], scratch().decoded);
     if (reading.size() > 2) {
         // The CSV column takes the first two bytes: one full-width character
@@ -68,12 +75,12 @@ void storeReading(const Line& line) {
 }
 
 void storeBirthday(const Line& line) {
-    if (line.record.has(Field::birthday)) return;
+    if (line.record.has(Field::birthday)) return line.notUsed();
     line.list.store(line.record, Field::birthday, formatBirthday(line.decode(line.value[0], scratch().decoded)));
 }
 
 void storeOrganisation(const Line& line) {
-    if (line.record.has(Field::company)) return;
+    if (line.record.has(Field::company)) return line.notUsed();
     if (line.value.size() == 1 || !line.value[0].empty())
         line.store(Field::company, line.value[0]);
     else if (!line.value[1].empty())
@@ -84,7 +91,7 @@ void storeAddress(const Line& line) {
     static constexpr Field parts[] = {Field::homeStreet, Field::homeCity, Field::homeState, Field::homePostalCode,
                                       Field::homeCountry};
     for (Field field : parts)
-        if (line.record.has(field)) return;
+        if (line.record.has(field)) return line.notUsed();
     // Post-office box, extended address and street run together as the street.
     std::string& street = scratch().joined;
     street.clear();
@@ -95,7 +102,8 @@ void storeAddress(const Line& line) {
 }
 
 void storeSingle(const Line& line, Field field) {
-    if (!line.record.has(field)) line.store(field, line.value[0]);
+    if (line.record.has(field)) return line.notUsed();
+    line.store(field, line.value[0]);
 }
 
 void storeWebPage(const Line& line) {
@@ -144,6 +152,29 @@ const PropertyRule* findRule(std::string_view propertyName) {
     return nullptr;
 }
 
+// Sets the flag and tells an account which line set it.
+void markUnsupported(const ContactList& list, ContactRecord& record, UnsupportedBy cause, const LineState& lineState,
+                     std::string_view text) {
+    record.unsupported = true;
+    if (Account* account = list.account()) account->markedUnsupported(cause, lineState.lineNumber, text);
+}
+
+// A property that has a column but is written with a group prefix
+// ("item1.TEL") is ignored like any unknown one; its value is lost all the
+// same, and an account names it. FN names a block that has no N.
+void accountForIgnored(Account& account, std::string_view propertyName, std::string_view nameText,
+                       std::string_view valueText, const LineState& lineState) {
+    if (equalsIgnoreCase(propertyName, "FN")) return account.formattedName(lineState, valueText);
+    const std::size_t dot = propertyName.rfind('.');
+    if (dot == std::string_view::npos) return;
+    const PropertyRule* rule = findRule(propertyName.substr(dot + 1));
+    if (rule == nullptr) return;
+    const Loss loss = rule->apply == storeTelephone ? Loss::telephoneWithoutColumn
+                      : rule->apply == storeEmail   ? Loss::emailWithoutColumn
+                                                    : Loss::notUsed;
+    account.lineLost(loss, lineState, nameText, valueText);
+}
+
 }  // namespace
 
 int processPropertyLine(ContactList& list, std::string_view line, const LineState& lineState) {
@@ -154,6 +185,7 @@ int processPropertyLine(ContactList& list, std::string_view line, const LineStat
 
     if (equalsIgnoreCase(line, "BEGIN:VCARD")) {
         list.addRecord();
+        if (Account* account = list.account()) account->blockBegun(lineState.lineNumber);
         return 0;
     }
     ContactRecord* record = list.current();
@@ -167,15 +199,21 @@ int processPropertyLine(ContactList& list, std::string_view line, const LineStat
     if (equalsIgnoreCase(propertyName, "VERSION")) {
         const TextProfile profile = profileOf(valueText);
         if (!containsKeyword(valueText, profile, kVersion21) && !containsKeyword(valueText, profile, kVersion30))
-            record->unsupported = true;
+            markUnsupported(list, *record, UnsupportedBy::version, lineState, line);
         return 0;
     }
+    Account* const account = list.account();
     const PropertyRule* rule = findRule(propertyName);
-    if (rule == nullptr) return 0;
+    if (rule == nullptr) {
+        if (account != nullptr) accountForIgnored(*account, propertyName, nameText, valueText, lineState);
+        return 0;
+    }
 
     Scratch& s = scratch();
     splitTokens(valueText, ';', true, s.value);
-    rule->apply(Line{list, *record, nameText, s.value, lineState});
+    const std::size_t textBefore = list.textSize();
+    rule->apply(Line{list, *record, nameText, valueText, s.value, lineState});
+    if (account != nullptr) account->lineApplied(lineState, nameText, valueText, list.textSize() > textBefore);
 
     // Checked after the value was stored: a line can keep its value and still
     // mark the whole contact as one the address book could not read.
@@ -185,8 +223,10 @@ int processPropertyLine(ContactList& list, std::string_view line, const LineStat
     // encoding: that is what its state says, so only CHARSET and ENCODING
     // remain to be looked for.
     const bool plain = lineState.state == AssemblyState::lineReady;
-    if (has(kCharset) && (plain || (!has(kShiftJis) && !has(kUtf8)))) record->unsupported = true;
-    if (has(kEncoding) && (plain || (!has(kQuotedPrintable) && !has(kBase64)))) record->unsupported = true;
+    if (has(kCharset) && (plain || (!has(kShiftJis) && !has(kUtf8))))
+        markUnsupported(list, *record, UnsupportedBy::charset, lineState, nameText);
+    if (has(kEncoding) && (plain || (!has(kQuotedPrintable) && !has(kBase64))))
+        markUnsupported(list, *record, UnsupportedBy::encoding, lineState, nameText);
     return 0;
 }
 
