@@ -72,15 +72,22 @@ bool fileExists(const std::filesystem::path& path);
 // "*.*") finds a first entry.
 bool findFirstFile(const std::filesystem::path& pattern);
 
-// UTF-8 into the ANSI code page (932 for this program's users); every
-// character the code page cannot represent becomes one space. Nothing when
-// memory runs out.
+// UTF-8 into the ANSI code page (932 for this program's users), decoded as
+// the NUL-terminated text Windows' decoder takes: the text ends at its first
+// zero byte, an ill-formed sequence becomes one or more spaces, and every
+// character the code page cannot represent becomes one space, best-fit
+// mappings (é to e) applied. Nothing when memory runs out.
 std::optional<std::string> utf8ToAnsi(std::string_view utf8);
 
 // UTF-16LE code units (little-endian byte pairs) into the ANSI code page used
 // for loading files; unrepresentable characters get the system's default
 // replacement "?".
 std::optional<std::string> utf16leToAnsi(std::string_view bytes);
+
+// ANSI code page text into UTF-8, every byte kept: a code without a
+// character, or a lead byte without its trail byte, becomes the code page's
+// default character. Throws std::bad_alloc when memory runs out.
+std::string ansiToUtf8(std::string_view ansi);
 
 // For each byte value, whether it is a lead byte of a double-byte character
 // in the ANSI code page (all false on a single-byte code page).

@@ -245,10 +245,22 @@ bool findFirstFile(const std::filesystem::path& pattern) {
 }
 
 std::optional<std::string> utf8ToAnsi(std::string_view utf8) {
-    const auto wide = utf8ToWide(utf8);
+    // The decoder is given the text with its terminator, as a NUL-terminated
+    // string: a sequence cut short at the very end then meets the zero byte
+    // and stops there, where without it the decoder would swallow the last
+    // bytes of the text (an "\xE3" right before a final "A" would take the "A").
+    utf8 = utf8.substr(0, utf8.find('\0'));
+    std::optional<std::wstring> wide;
+    try {
+        wide = utf8ToWide(std::string(utf8).append(1, '\0'));
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
     if (!wide) {
         return std::nullopt;
     }
+    // The decoded text ends at the terminator, when the decoder kept it.
+    wide->resize(std::min(wide->size(), wide->find(L'\0')));
     // Every character that the ANSI code page has no byte for becomes one
     // space, so that a CSV column never receives the system's "?".
     return wideToMultiByte(CP_ACP, wide->data(), wide->size(), " ");
@@ -276,6 +288,24 @@ std::optional<std::string> utf16leToAnsi(std::string_view bytes) {
     } catch (const std::bad_alloc&) {
         return std::nullopt;
     }
+}
+
+std::string ansiToUtf8(std::string_view ansi) {
+    if (ansi.empty()) {
+        return std::string();
+    }
+    const int length = static_cast<int>(std::min(ansi.size(), maxConvertible));
+    const int needed = MultiByteToWideChar(CP_ACP, 0, ansi.data(), length, nullptr, 0);
+    if (needed <= 0) {
+        return std::string();
+    }
+    std::wstring wide(static_cast<std::size_t>(needed), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, ansi.data(), length, wide.data(), needed);
+    auto utf8 = wideToMultiByte(CP_UTF8, wide.data(), wide.size(), nullptr);
+    if (!utf8) {
+        throw std::bad_alloc();
+    }
+    return std::move(*utf8);
 }
 
 const std::array<bool, 256>& leadByteTable() {
