@@ -128,7 +128,6 @@ Utf8Step decodeUtf8Sequence(std::string_view text, std::size_t at) {
 }
 
 std::string fromUtf8(std::string_view utf8) {
-    utf8 = utf8.substr(0, utf8.find('\0'));
     const auto& encode = tables().encode;
     std::string out;
     // Never longer than the UTF-8: every character of one to three bytes takes

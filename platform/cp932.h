@@ -53,7 +53,7 @@ const std::array<bool, 256>& leadBytes();
 std::uint16_t encodeUnit(char16_t unit);
 
 // One step of UTF-8 decoding as MultiByteToWideChar(CP_UTF8, 0) decodes the
-// text followed by its terminating zero byte (the length -1 form), at a byte
+// text followed by a terminating zero byte (the length -1 form), at a byte
 // of 0x80 or above: the one or two UTF-16 units it gives (a surrogate pair
 // above U+FFFF) and where decoding resumes. An ill-formed sequence gives one
 // U+FFFD and decoding resumes at the first byte that did not fit it, with two
@@ -68,8 +68,8 @@ struct Utf8Step {
 };
 Utf8Step decodeUtf8Sequence(std::string_view text, std::size_t at);
 
-// WideCharToMultiByte(CP_ACP, 0) of UTF-8 decoded as above up to its first
-// zero byte, with the default character " ": every unit that has no code, each half of a surrogate pair
+// WideCharToMultiByte(CP_ACP, 0) of UTF-8 decoded as above, with the default
+// character " ": every unit that has no code, each half of a surrogate pair
 // included, becomes one space. Throws std::bad_alloc.
 std::string fromUtf8(std::string_view utf8);
 

@@ -73,10 +73,10 @@ bool fileExists(const std::filesystem::path& path);
 bool findFirstFile(const std::filesystem::path& pattern);
 
 // UTF-8 into the ANSI code page (932 for this program's users), decoded as
-// the NUL-terminated text Windows' decoder takes: the text ends at its first
-// zero byte, an ill-formed sequence becomes one or more spaces, and every
-// character the code page cannot represent becomes one space, best-fit
-// mappings (é to e) applied. Nothing when memory runs out.
+// Windows decodes the text with a terminating zero byte: an ill-formed
+// sequence becomes one or more spaces, and every character the code page
+// cannot represent becomes one space, best-fit mappings (é to e) applied.
+// Nothing when memory runs out.
 std::optional<std::string> utf8ToAnsi(std::string_view utf8);
 
 // UTF-16LE code units (little-endian byte pairs) into the ANSI code page used

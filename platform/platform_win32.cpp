@@ -245,11 +245,11 @@ bool findFirstFile(const std::filesystem::path& pattern) {
 }
 
 std::optional<std::string> utf8ToAnsi(std::string_view utf8) {
-    // The decoder is given the text with its terminator, as a NUL-terminated
-    // string: a sequence cut short at the very end then meets the zero byte
-    // and stops there, where without it the decoder would swallow the last
-    // bytes of the text (an "\xE3" right before a final "A" would take the "A").
-    utf8 = utf8.substr(0, utf8.find('\0'));
+    // The decoder is given the text with a terminating zero byte, as the
+    // NUL-terminated string it is made for: a sequence cut short at the very
+    // end then meets the zero byte and stops there, where without it the
+    // decoder would swallow the last bytes of the text (an "\xE3" right before
+    // a final "A" would take the "A").
     std::optional<std::wstring> wide;
     try {
         wide = utf8ToWide(std::string(utf8).append(1, '\0'));
@@ -259,8 +259,10 @@ std::optional<std::string> utf8ToAnsi(std::string_view utf8) {
     if (!wide) {
         return std::nullopt;
     }
-    // The decoded text ends at the terminator, when the decoder kept it.
-    wide->resize(std::min(wide->size(), wide->find(L'\0')));
+    // The terminator, unless a sequence cut short swallowed it.
+    if (!wide->empty() && wide->back() == L'\0') {
+        wide->pop_back();
+    }
     // Every character that the ANSI code page has no byte for becomes one
     // space, so that a CSV column never receives the system's "?".
     return wideToMultiByte(CP_ACP, wide->data(), wide->size(), " ");

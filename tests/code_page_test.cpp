@@ -106,7 +106,7 @@ TEST(Utf8ToAnsi, IllFormedSequencesAsWindowsDecodesThem) {
         {"\xF0\x9F"
          "A",
          " A"},
-        {"ab\0\xE3\x81\x82"s, "ab"},  // the text ends at its first zero byte
+        {"\xE3\0\xE3\x81\x82"s, " \0\x82\xA0"s},  // a zero byte inside is a character
     };
     expectUtf8ToAnsi(cases);
 }
