@@ -1,15 +1,15 @@
 // The shared pieces of the address-book generator (see book_parts.h).
 #include "book_parts.h"
 
+#include "platform/platform.h"
 #include "vocabulary.h"
-
-#include <iconv.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -18,39 +18,18 @@
 namespace velmora::bench {
 namespace {
 
-// One glibc converter from UTF-8 into code page 932, used only while the word
-// lists are prepared.
-class Cp932Encoder {
-public:
-    Cp932Encoder() : cd_(iconv_open("CP932", "UTF-8")) {
-        if (cd_ == reinterpret_cast<iconv_t>(-1)) {
-            std::perror("iconv_open(CP932, UTF-8)");
-            std::exit(2);
-        }
+// A word of the lists in code page 932, exactly as written: a word with a
+// character that the code page has no code for (or only a best fit) stops
+// the generator.
+std::string cp932(std::string_view utf8) {
+    const std::optional<std::string> ansi = velmora::platform::utf8ToAnsi(utf8);
+    if (!ansi || velmora::platform::ansiToUtf8(*ansi) != utf8) {
+        std::fprintf(stderr, "velmora-genbook: no code page 932 form for \"%.*s\"\n", static_cast<int>(utf8.size()),
+                     utf8.data());
+        std::exit(2);
     }
-    ~Cp932Encoder() { iconv_close(cd_); }
-    Cp932Encoder(const Cp932Encoder&) = delete;
-    Cp932Encoder& operator=(const Cp932Encoder&) = delete;
-
-    std::string operator()(std::string_view utf8) {
-        std::string out(utf8.size() * 2 + 4, '\0');
-        char* in = const_cast<char*>(utf8.data());
-        std::size_t inLeft = utf8.size();
-        char* to = out.data();
-        std::size_t toLeft = out.size();
-        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-        if (iconv(cd_, &in, &inLeft, &to, &toLeft) == static_cast<std::size_t>(-1)) {
-            std::fprintf(stderr, "velmora-genbook: no code page 932 form for \"%.*s\"\n", static_cast<int>(utf8.size()),
-                         utf8.data());
-            std::exit(2);
-        }
-        out.resize(out.size() - toLeft);
-        return out;
-    }
-
-private:
-    iconv_t cd_;
-};
+    return *ansi;
+}
 
 // Half-width katakana (U+FF66..U+FF9F) into full-width katakana, with the
 // voiced and semi-voiced marks folded into the preceding letter, and on to
@@ -91,7 +70,6 @@ std::string wideReading(std::string_view halfWidth, ReadingForm form) {
 }  // namespace
 
 Words::Words(TextEncoding encoding, ReadingForm readings) {
-    Cp932Encoder cp932;
     auto encode = [&](std::string_view utf8) {
         return encoding == TextEncoding::cp932 ? cp932(utf8) : std::string(utf8);
     };

@@ -72,9 +72,11 @@ bool fileExists(const std::filesystem::path& path);
 // path stands for the root folder (of the current drive on Windows).
 bool folderHasEntry(const std::filesystem::path& folder);
 
-// UTF-8 into the ANSI code page (932 for this program's users); every
-// character the code page cannot represent becomes one space. Nothing when
-// memory runs out.
+// UTF-8 into the ANSI code page (932 for this program's users), decoded as
+// Windows decodes the text with a terminating zero byte: an ill-formed
+// sequence becomes one or more spaces, and every character the code page
+// cannot represent becomes one space, best-fit mappings (é to e) applied.
+// Nothing when memory runs out.
 std::optional<std::string> utf8ToAnsi(std::string_view utf8);
 
 // UTF-16LE code units (little-endian byte pairs) into the ANSI code page used
@@ -82,9 +84,9 @@ std::optional<std::string> utf8ToAnsi(std::string_view utf8);
 // replacement "?".
 std::optional<std::string> utf16leToAnsi(std::string_view bytes);
 
-// Text in the ANSI code page (932 for this program's users) into UTF-8, for
-// showing contact text on the console; a byte sequence the code page does not
-// define becomes "?".
+// ANSI code page text into UTF-8, every byte kept: a code without a
+// character, or a lead byte without its trail byte, becomes the code page's
+// default character. Throws std::bad_alloc when memory runs out.
 std::string ansiToUtf8(std::string_view ansi);
 
 // For each byte value, whether it is a lead byte of a double-byte character

@@ -211,8 +211,20 @@ bool folderHasEntry(const std::filesystem::path& folder) {
 }
 
 std::optional<std::string> utf8ToAnsi(std::string_view utf8) {
-    const auto wide = utf8ToWide(utf8);
+    // The decoder is given the text with a terminating zero byte, as the
+    // NUL-terminated string it is made for: a sequence cut short at the very
+    // end then meets the zero byte and stops there, where without it the
+    // decoder would swallow the last bytes of the text (an "\xE3" right before
+    // a final "A" would take the "A").
+    std::optional<std::wstring> wide;
+    try {
+        wide = utf8ToWide(std::string(utf8).append(1, '\0'));
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
     if (!wide) return std::nullopt;
+    // The terminator, unless a sequence cut short swallowed it.
+    if (!wide->empty() && wide->back() == L'\0') wide->pop_back();
     // Every character that the ANSI code page has no byte for becomes one
     // space, so that a CSV column never receives the system's "?".
     return wideToMultiByte(CP_ACP, wide->data(), wide->size(), " ");
@@ -241,23 +253,15 @@ std::optional<std::string> utf16leToAnsi(std::string_view bytes) {
 }
 
 std::string ansiToUtf8(std::string_view ansi) {
-    if (ansi.empty()) {
-        return std::string();
-    }
-    if (ansi.size() > maxConvertible) {
-        throw std::bad_alloc();
-    }
-    const int sourceLength = static_cast<int>(ansi.size());
-    const int needed = MultiByteToWideChar(CP_ACP, 0, ansi.data(), sourceLength, nullptr, 0);
-    if (needed <= 0) {
-        return std::string();
-    }
+    if (ansi.empty()) return std::string();
+    if (ansi.size() > maxConvertible) throw std::bad_alloc();
+    const int length = static_cast<int>(ansi.size());
+    const int needed = MultiByteToWideChar(CP_ACP, 0, ansi.data(), length, nullptr, 0);
+    if (needed <= 0) return std::string();
     std::wstring wide(static_cast<std::size_t>(needed), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, ansi.data(), sourceLength, wide.data(), needed);
+    MultiByteToWideChar(CP_ACP, 0, ansi.data(), length, wide.data(), needed);
     auto utf8 = wideToMultiByte(CP_UTF8, wide.data(), wide.size(), nullptr);
-    if (!utf8) {
-        throw std::bad_alloc();
-    }
+    if (!utf8) throw std::bad_alloc();
     return std::move(*utf8);
 }
 

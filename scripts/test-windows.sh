@@ -100,6 +100,8 @@ for source in samples/sample.vcf tests/data/account_every_reason.vcf; do
   fi
 done
 
+bash scripts/test-code-page.sh "$native" "$work" || failed=$((failed + 1))
+
 echo "== console: the converter's lines in a terminal"
 # Under a pseudo-terminal the converter writes to the console, which shows
 # characters; the Japanese lines must arrive readable, as on Windows.
