@@ -18,7 +18,7 @@
 namespace velmora::app {
 namespace {
 
-// Path buffers hold 259 characters and the terminator.
+// The choosers' path buffers hold 259 characters and the terminator.
 constexpr int pathBufferSize = MAX_PATH;
 
 const std::array<UINT, 3> menuCommands{IDM_EXIT, IDM_HOME_PAGE, IDM_TERMS_OF_USE};
@@ -27,11 +27,8 @@ const std::array<UINT, 3> menuCommands{IDM_EXIT, IDM_HOME_PAGE, IDM_TERMS_OF_USE
 // NUL separators that cannot be stored in a string resource.
 std::wstring chooserFilter(HINSTANCE instance, UINT id) {
     std::wstring filter = loadText(instance, id);
-    for (wchar_t& c : filter) {
-        if (c == L'|') {
-            c = L'\0';
-        }
-    }
+    for (wchar_t& c : filter)
+        if (c == L'|') c = L'\0';
     filter.push_back(L'\0');
     return filter;
 }
@@ -104,9 +101,7 @@ private:
             return self->onInitDialog();
         }
         auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(window, DWLP_USER));
-        if (self == nullptr) {
-            return FALSE;
-        }
+        if (self == nullptr) return FALSE;
         // No exception may unwind into the system's dialog code.
         try {
             switch (message) {
@@ -139,9 +134,7 @@ private:
         case IDCANCEL:  // the close box or Esc
         case IDM_EXIT:
         case IDC_EXIT:
-            if (confirmExit(window_, session_.instance)) {
-                EndDialog(window_, command);
-            }
+            if (confirmExit(window_, session_.instance)) EndDialog(window_, command);
             return TRUE;
         case IDM_HOME_PAGE:
             openWebPage(session_.instance, IDS_HOME_PAGE_ADDRESS);
@@ -224,14 +217,14 @@ private:
     }
 
     void convert() {
-        std::array<wchar_t, pathBufferSize> source{};
-        std::array<wchar_t, pathBufferSize> destination{};
-        GetDlgItemTextW(window_, IDC_SOURCE_PATH, source.data(), pathBufferSize);
-        GetDlgItemTextW(window_, IDC_DESTINATION_PATH, destination.data(), pathBufferSize);
+        // Both fields are read whole, however long: the run refuses a path
+        // over its length limit with the message for that path.
+        const std::filesystem::path source = controlText(window_, IDC_SOURCE_PATH);
+        const std::filesystem::path destination = controlText(window_, IDC_DESTINATION_PATH);
 
         setBusy(true);
         try {
-            runConversion(std::filesystem::path(destination.data()), std::filesystem::path(source.data()), *this);
+            runConversion(source, destination, *this);
         } catch (...) {
             // The run reports its own failures; whatever else went wrong must
             // not leave the window disabled.
@@ -256,9 +249,7 @@ private:
     }
 
     void setBusy(bool busy) {
-        if (busy) {
-            focusBeforeRun_ = GetFocus();
-        }
+        if (busy) focusBeforeRun_ = GetFocus();
         EnumChildWindows(
             window_,
             [](HWND child, LPARAM enable) -> BOOL {
@@ -267,17 +258,13 @@ private:
             },
             busy ? FALSE : TRUE);
         HMENU menu = GetMenu(window_);
-        for (UINT command : menuCommands) {
-            EnableMenuItem(menu, command, MF_BYCOMMAND | (busy ? MF_GRAYED : MF_ENABLED));
-        }
+        for (UINT command : menuCommands) EnableMenuItem(menu, command, MF_BYCOMMAND | (busy ? MF_GRAYED : MF_ENABLED));
         DrawMenuBar(window_);
         UpdateWindow(window_);
         if (!busy) {
             // Disabling the focused control took the keyboard focus away; give
             // it back so that the keyboard works again after the run.
-            if (focusBeforeRun_ != nullptr && IsChild(window_, focusBeforeRun_)) {
-                SetFocus(focusBeforeRun_);
-            }
+            if (focusBeforeRun_ != nullptr && IsChild(window_, focusBeforeRun_)) SetFocus(focusBeforeRun_);
             focusBeforeRun_ = nullptr;
         }
     }

@@ -11,9 +11,7 @@ INT_PTR onCommand(HWND window, Session& session, int command) {
     switch (command) {
     case IDCANCEL:  // the close box or Esc
     case IDM_EXIT:
-        if (confirmExit(window, session.instance)) {
-            EndDialog(window, command);
-        }
+        if (confirmExit(window, session.instance)) EndDialog(window, command);
         return TRUE;
     case IDM_HOME_PAGE:
         openWebPage(session.instance, IDS_HOME_PAGE_ADDRESS);
@@ -42,9 +40,7 @@ INT_PTR CALLBACK startScreenProcedure(HWND window, UINT message, WPARAM wParam, 
     }
     case WM_COMMAND: {
         auto* session = reinterpret_cast<Session*>(GetWindowLongPtrW(window, DWLP_USER));
-        if (session == nullptr) {
-            return FALSE;
-        }
+        if (session == nullptr) return FALSE;
         return onCommand(window, *session, LOWORD(wParam));
     }
     case WM_DESTROY:

@@ -14,21 +14,15 @@ std::wstring loadText(HINSTANCE instance, UINT id) {
     // itself, so texts of any length come back whole.
     const wchar_t* text = nullptr;
     const int length = LoadStringW(instance, id, reinterpret_cast<LPWSTR>(&text), 0);
-    if (length <= 0 || text == nullptr) {
-        return std::wstring();
-    }
+    if (length <= 0 || text == nullptr) return std::wstring();
     return std::wstring(text, static_cast<std::size_t>(length));
 }
 
 std::wstring widen(std::string_view utf8) {
-    if (utf8.empty()) {
-        return std::wstring();
-    }
+    if (utf8.empty()) return std::wstring();
     const int sourceLength = static_cast<int>(utf8.size());
     const int needed = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), sourceLength, nullptr, 0);
-    if (needed <= 0) {
-        return std::wstring();
-    }
+    if (needed <= 0) return std::wstring();
     std::wstring wide(static_cast<std::size_t>(needed), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, utf8.data(), sourceLength, wide.data(), needed);
     return wide;
@@ -50,9 +44,7 @@ void setSmallIcon(HWND window, HINSTANCE instance) {
 
 void releaseSmallIcon(HWND window) {
     auto icon = reinterpret_cast<HICON>(SendMessageW(window, WM_SETICON, ICON_SMALL, 0));
-    if (icon != nullptr) {
-        DestroyIcon(icon);
-    }
+    if (icon != nullptr) DestroyIcon(icon);
 }
 
 bool confirmExit(HWND owner, HINSTANCE instance) {

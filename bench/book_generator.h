@@ -1,5 +1,5 @@
 // The address-book generator behind velmora-genbook and the micro-benchmarks:
-// realistic contacts in the two styles that phones export, the same bytes for
+// realistic contacts in the dialects that phones export, the same bytes for
 // the same style, line end and seed.
 //
 // feature: vCard 2.1 as a Japanese feature phone writes it, text in code page
@@ -8,15 +8,31 @@
 //   several TEL and EMAIL types; folded BASE64 photos followed by an empty line.
 // smart: vCard 3.0 as a smartphone writes it, UTF-8 text on lines that say
 //   CHARSET=UTF-8, TYPE= parameters, folded PHOTO;ENCODING=b values.
+// carrier-a, carrier-b, carrier-c: vCard 2.1 in code page 932 as the feature
+//   phones of three carriers write it, each with its own order of lines and
+//   parameters and its own extra X- lines (about twenty short lines a
+//   contact), FN and SOUND readings, group-prefixed lines, QUOTED-PRINTABLE
+//   names, addresses and long notes, folded BASE64 photos, empty lines.
+// android: vCard 2.1 with CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE on every
+//   text line, soft breaks that may split the bytes of one character.
+// iphone: vCard 3.0 in UTF-8 without CHARSET parameters, type= parameters,
+//   itemN. groups with X-ABLabel lines, PHOTO;ENCODING=b folded at 75 columns.
+//
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace velmora::bench {
 
-enum class BookStyle { feature, smart };
+enum class BookStyle { feature, smart, carrierA, carrierB, carrierC, android, iphone };
+
+// The name of a style on velmora-genbook's command line ("carrier-a"), and back.
+std::string_view styleName(BookStyle style);
+std::optional<BookStyle> styleNamed(std::string_view name);
 enum class LineEnd { crlf, lf };
 
 class BookGenerator {

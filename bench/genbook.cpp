@@ -1,9 +1,10 @@
 // velmora-genbook: writes a large, realistic vCard address book for the
 // benchmarks, the same bytes for the same options and seed.
 //
-//   velmora-genbook [--style feature|smart] [--eol crlf|lf] [--size N[K|M|G]] [--seed N] OUT
+//   velmora-genbook [--style STYLE] [--eol crlf|lf] [--size N[K|M|G]] [--seed N] OUT
 //
-// The styles are described in book_generator.h. The book ends after the
+// STYLE is one of feature, smart, carrier-a, carrier-b, carrier-c, android
+// and iphone (default feature), described in book_generator.h. The book ends after the
 // contact that brings it to --size bytes (K, M and G count 1024, 1024^2 and
 // 1024^3; the default is 10M). It is written under a temporary name and
 // renamed when complete, so a half-written book is never mistaken for a
@@ -45,8 +46,10 @@ std::optional<std::uint64_t> parseSize(std::string_view text) {
 }
 
 [[noreturn]] void usage() {
-    std::fputs("usage: velmora-genbook [--style feature|smart] [--eol crlf|lf] [--size N[K|M|G]] [--seed N] OUT\n",
-               stderr);
+    std::fputs(
+        "usage: velmora-genbook [--style STYLE] [--eol crlf|lf] [--size N[K|M|G]] [--seed N] OUT\n"
+        "STYLE: feature, smart, carrier-a, carrier-b, carrier-c, android or iphone\n",
+        stderr);
     std::exit(2);
 }
 
@@ -60,13 +63,9 @@ Options parseOptions(int argc, char** argv) {
             return argv[++i];
         };
         if (arg == "--style") {
-            const auto v = value();
-            if (v == "feature")
-                o.style = BookStyle::feature;
-            else if (v == "smart")
-                o.style = BookStyle::smart;
-            else
-                usage();
+            const auto style = styleNamed(value());
+            if (!style) usage();
+            o.style = *style;
         } else if (arg == "--eol") {
             const auto v = value();
             if (v == "crlf")

@@ -110,6 +110,21 @@ inline constexpr std::string_view kNoteSentences[] = {
     "実家の隣の方。",
 };
 
+// Group names as feature phones store them beside a contact (X-GN).
+inline constexpr std::string_view kGroups[] = {
+    "家族", "友人", "会社", "学校", "趣味", "親戚", "お店", "サークル", "近所", "グループ１", "未分類",
+};
+
+// Nicknames that smartphone books carry in NICKNAME or custom lines.
+inline constexpr std::string_view kNicknames[] = {
+    "たっちゃん", "ハナ", "しょーた", "ゆみちゃん", "部長", "先輩", "おじさん", "ケンケン",
+};
+
+// Custom labels that smartphone books put on grouped lines (X-ABLabel).
+inline constexpr std::string_view kLabels[] = {
+    "実家", "会社代表", "自宅FAX", "携帯２", "単身赴任先", "学校", "お店の予約",
+};
+
 // Characters that only a smartphone book carries; none has a form in code page
 // 932, so the converter replaces each by one space.
 inline constexpr std::string_view kEmoji[] = {"🎂", "😊", "📞", "🍺"};
@@ -119,6 +134,9 @@ inline constexpr std::string_view kHomeMailDomains[] = {
 };
 inline constexpr std::string_view kWorkMailDomains[] = {
     "example.co.jp", "corp.example.jp", "example.or.jp",
+};
+inline constexpr std::string_view kMobileMailDomains[] = {
+    "mobile-a.example.ne.jp", "mobile-b.example.ne.jp", "mobile-c.example.ne.jp", "i.example.ne.jp",
 };
 
 // clang-format on

@@ -17,18 +17,36 @@ using velmora::OverwriteChoice;
 using velmora::platform::Stream;
 
 constexpr std::string_view kUsage =
-    "使い方: velmora-convert 変換元.vcf 変換先.csv [--overwrite | --append]\n"
+    "使い方: velmora-convert 変換元.vcf 変換先.csv [--overwrite | --append] [--report]\n"
+    "        velmora-convert --check 変換元.vcf\n"
     "\n"
     "携帯電話のアドレス帳（vCardファイル）を、アドレス帳に取り込めるCSVファイルに変換します。\n"
     "変換先ファイルが既にあるときは、--overwrite で上書き保存、--append で追加保存します。\n"
     "どちらも指定しないときは端末で確認します。\n"
+    "--report を付けると、変換のあとに、CSVファイルに入らないものの明細を表示します。\n"
+    "書き出されない連絡先（何件目か、BEGIN:VCARDの行、名前、理由）、書き出される連絡先のうち\n"
+    "空いている列のないTEL・EMAILの行、使われなかった2つ目以降の行やグループ名付きの行、\n"
+    "CHARSETのないUTF-8の文字（文字化けします）、そして理由ごとの件数です。\n"
+    "CHARSETのない行の文字は、Shift_JISとしては読めないとき、ファイルがUTF-8のBOMで始まるとき、\n"
+    "またはCHARSETのない行にもSHIFT_JISの行にもUTF-8でない文字がないときに、UTF-8とみなします。\n"
+    "--check はファイルを書かずに明細だけを表示します。変換元が読めないときは終了コード1です。\n"
     "\n"
-    "Usage: velmora-convert SOURCE.vcf DEST.csv [--overwrite | --append]\n"
+    "Usage: velmora-convert SOURCE.vcf DEST.csv [--overwrite | --append] [--report]\n"
+    "       velmora-convert --check SOURCE.vcf\n"
     "\n"
     "Converts a phone's address book (vCard file) into a contact CSV file for import.\n"
     "When DEST.csv exists, --overwrite replaces it and --append adds the contacts at its end;\n"
     "without either, the question is asked on the terminal.\n"
-    "Exit status: 0 when the conversion ended normally, 1 when it failed, 2 for a wrong command line.\n";
+    "--report then prints an account of what the CSV file leaves out: each contact not written\n"
+    "(its number, the line of its BEGIN:VCARD, its name and the reason); in the contacts written,\n"
+    "each TEL or EMAIL line with no free column, each second or group-prefixed line not used, and\n"
+    "UTF-8 text on lines without CHARSET, which shows garbled; and the totals per reason.\n"
+    "Text on a line without CHARSET counts as UTF-8 when it cannot be Shift_JIS, when the file\n"
+    "begins with the UTF-8 byte-order mark, or when no text without CHARSET or marked SHIFT_JIS\n"
+    "in the file is anything but UTF-8.\n"
+    "--check writes no file and prints only the account.\n"
+    "Exit status: 0 when the conversion ended normally (--check: the source could be read),\n"
+    "1 when it failed, 2 for a wrong command line.\n";
 
 constexpr std::string_view kQuestion =
     "変換先ファイルが既に存在します。\n上書きで保存するか、追加で保存するかを選択して下さい。\n"
@@ -89,12 +107,18 @@ int usageError() {
 int run(const std::vector<std::filesystem::path>& arguments) {
     std::vector<std::filesystem::path> paths;
     std::optional<OverwriteChoice> choice;
+    bool report = false;
+    bool check = false;
     for (const auto& argument : arguments) {
         if (is(argument, "--help") || is(argument, "-h")) {
             velmora::platform::writeText(Stream::output, kUsage);
             return 0;
         }
-        if (is(argument, "--overwrite") || is(argument, "--append")) {
+        if (is(argument, "--report")) {
+            report = true;
+        } else if (is(argument, "--check")) {
+            check = true;
+        } else if (is(argument, "--overwrite") || is(argument, "--append")) {
             if (choice) return usageError();
             choice = is(argument, "--append") ? OverwriteChoice::append : OverwriteChoice::overwrite;
         } else if (!argument.native().empty() && argument.native()[0] == '-' && argument.native().size() > 1) {
@@ -103,7 +127,7 @@ int run(const std::vector<std::filesystem::path>& arguments) {
             paths.push_back(argument);
         }
     }
-    if (paths.size() != 2) return usageError();
+    if (check ? paths.size() != 1 || choice : paths.size() != 2) return usageError();
 
     // Relative names are taken from the current folder, so that "a.csv" names
     // a file here rather than a folder called a.csv.
@@ -114,7 +138,16 @@ int run(const std::vector<std::filesystem::path>& arguments) {
         if (!error) path = std::move(absolute);
     }
     ConsoleUserInterface ui(choice);
-    return velmora::runConversion(paths[1], paths[0], ui) == 0 ? 0 : 1;
+    std::string account;
+    if (check) {
+        if (velmora::checkSource(paths[0], ui, account) != 0) return 1;
+        velmora::platform::writeText(Stream::output, account);
+        return 0;
+    }
+    const int result = velmora::runConversion(paths[0], paths[1], ui, report ? &account : nullptr);
+    // The account follows the run's lines, after one empty line.
+    if (!account.empty()) velmora::platform::writeText(Stream::output, "\n" + account);
+    return result == 0 ? 0 : 1;
 }
 
 }  // namespace

@@ -3,8 +3,10 @@
 #include <cstdio>
 
 #include "conversion/messages.h"
+#include "conversion/report.h"
 #include "csv/csv_writer.h"
 #include "platform/platform.h"
+#include "vcard/account.h"
 #include "vcard/contact.h"
 #include "vcard/loader.h"
 
@@ -38,6 +40,11 @@ private:
     platform::DestinationFile& file_;
 };
 
+// What the run shows when the source cannot be read.
+std::string_view loadFailureText(LoadResult result) {
+    return result == LoadResult::unsupportedEncoding ? messages::encodingUnsupported : messages::sourceUnreadable;
+}
+
 // Shows one line per contact line that could not be written; returns their number.
 int reportFailures(UserInterface& ui, int failures) {
     for (int i = 0; i < failures; ++i) ui.appendMessage(messages::rowFailed);
@@ -52,19 +59,10 @@ PathString extensionOf(const std::filesystem::path& path) {
     return dot == PathString::npos ? PathString() : text.substr(dot);
 }
 
-bool folderExists(const std::filesystem::path& path) {
-    PathString pattern = path.native();
-    if (pattern.empty() || pattern.back() != kSeparator) pattern += kSeparator;
-    pattern += PathChar('*');
-    pattern += PathChar('.');
-    pattern += PathChar('*');
-    return platform::findFirstFile(pattern);
-}
-
 PathString directoryOf(const std::filesystem::path& path) {
     const PathString& text = path.native();
     const std::size_t separator = text.rfind(kSeparator);
-    if (separator == PathString::npos || folderExists(path)) return text;
+    if (separator == PathString::npos || platform::folderHasEntry(path)) return text;
     return text.substr(0, separator);
 }
 
@@ -75,7 +73,7 @@ PathString proposeDestination(PathString source) {
     return source;
 }
 
-bool validatePaths(const std::filesystem::path& destination, const std::filesystem::path& source, UserInterface& ui) {
+bool validatePaths(const std::filesystem::path& source, const std::filesystem::path& destination, UserInterface& ui) {
     const auto fail = [&](std::string_view message) {
         ui.showError(message);
         return false;
@@ -87,16 +85,16 @@ bool validatePaths(const std::filesystem::path& destination, const std::filesyst
     if (!equalsIgnoreAsciiCase(extensionOf(source), ".vcf")) return fail(messages::sourceNotVcard);
     if (!equalsIgnoreAsciiCase(extensionOf(destination), ".csv")) return fail(messages::destinationNotCsv);
     if (!platform::fileExists(source)) return fail(messages::sourceMissing);
-    if (!folderExists(directoryOf(destination))) return fail(messages::destinationFolderMissing);
+    if (!platform::folderHasEntry(directoryOf(destination))) return fail(messages::destinationFolderMissing);
     return true;
 }
 
 namespace {
 
-int run(const std::filesystem::path& destination, const std::filesystem::path& source, UserInterface& ui,
-        bool& writing) {
+int run(const std::filesystem::path& source, const std::filesystem::path& destination, UserInterface& ui,
+        std::string* account, bool& writing) {
     platform::WriteMode mode = platform::WriteMode::createAlways;
-    if (!validatePaths(destination, source, ui)) return -1;
+    if (!validatePaths(source, destination, ui)) return -1;
 
     if (platform::fileExists(destination)) {
         switch (ui.askOverwriteOrAppend()) {
@@ -111,11 +109,12 @@ int run(const std::filesystem::path& destination, const std::filesystem::path& s
     }
     ui.appendMessage(messages::converting);
 
+    Account facts;
     ContactList list;
+    if (account != nullptr) list.keepAccount(&facts);
     const LoadResult loaded = loadSourceFile(source, list);
     if (loaded != LoadResult::loaded) {
-        ui.showError(loaded == LoadResult::unsupportedEncoding ? messages::encodingUnsupported
-                                                               : messages::sourceUnreadable);
+        ui.showError(loadFailureText(loaded));
         ui.appendMessage(messages::failed);
         return -1;
     }
@@ -123,7 +122,6 @@ int run(const std::filesystem::path& destination, const std::filesystem::path& s
     platform::DestinationFile file;
     if (!file.open(destination, mode) || !file.seekToEnd()) {
         file.close();
-        freeContactList(list);
         ui.showError(messages::destinationUnwritable);
         ui.appendMessage(messages::failed);
         return -1;
@@ -132,7 +130,6 @@ int run(const std::filesystem::path& destination, const std::filesystem::path& s
     DestinationSink sink(file);
     if (mode != platform::WriteMode::openAlways && writeCsvHeader(sink) != Success) {
         file.close();
-        freeContactList(list);
         ui.appendMessage(messages::headerFailed);
         return -1;
     }
@@ -146,6 +143,7 @@ int run(const std::filesystem::path& destination, const std::filesystem::path& s
         rowFailures += reportFailures(ui, writer.writeContactRow(list, record, outputCount));
     }
     rowFailures += reportFailures(ui, writer.finish(outputCount));
+    if (account != nullptr) *account = describeAccount(list, facts);
 
     if (list.empty() || outputCount == 0) {
         ui.appendMessage(messages::nothingToOutput);
@@ -156,7 +154,6 @@ int run(const std::filesystem::path& destination, const std::filesystem::path& s
         ui.appendMessage(counts);
     }
     file.close();
-    freeContactList(list);
     // Contacts that could not be written make the run a failed one, even
     // though it went on with the others.
     return rowFailures == 0 ? 0 : -1;
@@ -164,10 +161,11 @@ int run(const std::filesystem::path& destination, const std::filesystem::path& s
 
 }  // namespace
 
-int runConversion(const std::filesystem::path& destination, const std::filesystem::path& source, UserInterface& ui) {
+int runConversion(const std::filesystem::path& source, const std::filesystem::path& destination, UserInterface& ui,
+                  std::string* account) {
     bool writing = false;
     try {
-        return run(destination, source, ui, writing);
+        return run(source, destination, ui, account, writing);
     } catch (const std::exception&) {
         // Memory ran out outside the reader and the writer (a path, a message
         // text). Before the destination was touched this is a source that
@@ -179,6 +177,35 @@ int runConversion(const std::filesystem::path& destination, const std::filesyste
         } catch (const std::exception&) {
         }
         return -1;
+    }
+}
+
+}  // namespace velmora
+
+namespace velmora {
+
+int checkSource(const std::filesystem::path& source, UserInterface& ui, std::string& account) {
+    const auto fail = [&](std::string_view message) {
+        ui.showError(message);
+        return -1;
+    };
+    try {
+        // The checks of validatePaths that concern the source, in its order.
+        if (source.empty()) return fail(messages::sourceEmpty);
+        if (platform::utf16Length(source) > kMaxPathLength) return fail(messages::sourceTooLong);
+        if (!equalsIgnoreAsciiCase(extensionOf(source), ".vcf")) return fail(messages::sourceNotVcard);
+        if (!platform::fileExists(source)) return fail(messages::sourceMissing);
+
+        Account facts;
+        ContactList list;
+        list.keepAccount(&facts);
+        const LoadResult loaded = loadSourceFile(source, list);
+        if (loaded != LoadResult::loaded) return fail(loadFailureText(loaded));
+        account = describeAccount(list, facts);
+        return 0;
+    } catch (const std::exception&) {
+        // Memory ran out while the account was written.
+        return fail(messages::sourceUnreadable);
     }
 }
 

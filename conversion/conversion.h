@@ -25,11 +25,20 @@ public:
 
 // 0 when the run ended normally (nothing to output and Cancel included),
 // -1 when it failed or some contact lines could not be written. Everything
-// the user needs to know has been reported through `ui`.
-int runConversion(const std::filesystem::path& destination, const std::filesystem::path& source, UserInterface& ui);
+// the user needs to know has been reported through `ui`. With `account`,
+// a run that wrote its contact lines leaves there the account of what the
+// CSV file leaves out (UTF-8 lines, see describeAccount); it is left alone
+// otherwise.
+int runConversion(const std::filesystem::path& source, const std::filesystem::path& destination, UserInterface& ui,
+                  std::string* account = nullptr);
+
+// Reads the source as a run does and writes nothing: 0 with the account of
+// what a conversion would leave out in `account`; -1 when the source cannot
+// be read, the reason shown through `ui.showError` in the run's words.
+int checkSource(const std::filesystem::path& source, UserInterface& ui, std::string& account);
 
 // True when the run may proceed; otherwise the reason has been shown.
-bool validatePaths(const std::filesystem::path& destination, const std::filesystem::path& source, UserInterface& ui);
+bool validatePaths(const std::filesystem::path& source, const std::filesystem::path& destination, UserInterface& ui);
 
 // The path from its last "." to the end, dot included; empty without a ".".
 std::filesystem::path::string_type extensionOf(const std::filesystem::path& path);
@@ -37,9 +46,6 @@ std::filesystem::path::string_type extensionOf(const std::filesystem::path& path
 // The whole path when it names an existing folder or holds no separator;
 // otherwise the path cut just before its last separator.
 std::filesystem::path::string_type directoryOf(const std::filesystem::path& path);
-
-// True when a search for the folder's entries finds a first one.
-bool folderExists(const std::filesystem::path& path);
 
 // The destination the main window proposes for a chosen source: everything
 // from the last "." replaced by ".csv", or ".csv" appended without a ".".

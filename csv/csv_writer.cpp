@@ -3,6 +3,7 @@
 #include <array>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <stdexcept>
 
 #include "platform/platform.h"
@@ -219,45 +220,6 @@ bool isExportable(const ContactRecord& record) {
     return false;
 }
 
-long long escapeGrowth(std::string_view value) {
-    const auto& lead = platform::leadByteTable();
-    long long growth = 0;
-    bool afterLead = false;
-    for (std::size_t i = 0; i < value.size(); ++i) {
-        const auto c = static_cast<unsigned char>(value[i]);
-        if (c == '"') ++growth;
-        if (c == '\r' || c == '\n') --growth;
-        if (afterLead) {
-            afterLead = false;
-            continue;
-        }
-        if (c == '\\' && i + 1 < value.size() && value[i + 1] == ';') {
-            --growth;
-            ++i;  // counting resumes behind the pair
-            continue;
-        }
-        afterLead = lead[c];
-    }
-    return growth;
-}
-
-std::size_t rowBufferSize(const ContactList& list, const ContactRecord& record) {
-    long long size = 97;  // 94 separating commas, CR, LF and the terminating zero byte
-    for (std::size_t i = 0; i < kFieldCount; ++i) {
-        const auto value = list.text(record, static_cast<Field>(i));
-        if (value) size += 2 + static_cast<long long>(value->size()) + escapeGrowth(*value);
-    }
-    return static_cast<std::size_t>(size);
-}
-
-void appendCsvField(std::optional<std::string_view> value, std::string& row) {
-    const std::size_t start = row.size();
-    row.resize(start + (value ? 2 * value->size() + 2 : 0) + 1);
-    char* end = writeField(value, row.data() + start);
-    *end++ = ',';
-    row.resize(static_cast<std::size_t>(end - row.data()));
-}
-
 namespace {
 
 // The row as runs of empty columns, each followed by one mapped field.
@@ -327,18 +289,6 @@ void appendContactRow(const ContactList& list, const ContactRecord& record, std:
 void formatContactRow(const ContactList& list, const ContactRecord& record, std::string& row) {
     row.clear();
     appendContactRow(list, record, row);
-}
-
-std::string replaceAll(std::string_view source, std::string_view pattern, std::string_view replacement) {
-    std::string out;
-    out.reserve(source.size());
-    std::size_t from = 0;
-    for (std::size_t at; (at = source.find(pattern, from)) != std::string_view::npos; from = at + pattern.size()) {
-        out.append(source.substr(from, at - from));
-        out.append(replacement);
-    }
-    out.append(source.substr(from));
-    return out;
 }
 
 CsvRowWriter::CsvRowWriter(ByteSink& sink, std::size_t blockSize) : sink_(sink), blockSize_(blockSize) {}

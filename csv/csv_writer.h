@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstddef>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,22 +36,8 @@ int writeCsvHeader(ByteSink& sink);
 // unsupported, and at least one of its text fields is present (empty counts).
 bool isExportable(const ContactRecord& record);
 
-// Bytes needed for the row of `record` and its terminating zero byte.
-std::size_t rowBufferSize(const ContactList& list, const ContactRecord& record);
-
-// How many bytes escaping adds to (or removes from) a present value.
-long long escapeGrowth(std::string_view value);
-
-// Appends one column: "," for an absent value, else the escaped value in
-// double quotes followed by ",".
-void appendCsvField(std::optional<std::string_view> value, std::string& row);
-
 // Replaces `row` with the line of `record`, CR LF included.
 void formatContactRow(const ContactList& list, const ContactRecord& record, std::string& row);
-
-// `source` with every non-overlapping occurrence of `pattern` (searched from
-// the left) replaced.
-std::string replaceAll(std::string_view source, std::string_view pattern, std::string_view replacement);
 
 // Writes contact lines in large blocks while keeping the outcome of every
 // line separate: a line counts as written only when all of its bytes reached

@@ -252,7 +252,7 @@ void checkConversion(const std::filesystem::path& source, const std::filesystem:
     allocations = 0;
     failAt = 0;
     armed = true;
-    const int expected = runConversion(destination, source, reference);
+    const int expected = runConversion(source, destination, reference);
     armed = false;
     const long long total = allocations;
     const std::string referenceCsv = readFile(destination);
@@ -266,7 +266,7 @@ void checkConversion(const std::filesystem::path& source, const std::filesystem:
         armed = true;
         int result = 0;
         try {
-            result = runConversion(destination, source, ui);
+            result = runConversion(source, destination, ui);
         } catch (const std::exception& e) {
             armed = false;
             fail(source.filename().string() + ": allocation " + std::to_string(n) +

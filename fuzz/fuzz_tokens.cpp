@@ -1,5 +1,5 @@
 // Fuzz target: cutting text into tokens (splitTokens, findUnescaped), the
-// property-line split and the keyword test.
+// name part of a property line and the keyword tests.
 //
 // The first input byte picks the separator, the escape rule and the split
 // limit; the rest is the text. Tokens must be the text itself cut at the
@@ -75,28 +75,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t found = findUnescaped(text, separator, escapeAware);
     FUZZ_CHECK(found == referenceFind(text, separator, escapeAware));
 
-    // A property line: the name side is everything before the first ":", the
-    // value side everything after it; both split at unescaped ";".
-    TokenList nameTokens, valueTokens{"left over"};
-    splitPropertyLine(text, nameTokens, valueTokens);
-    const std::size_t colon = text.find(':');
-    const std::string_view name = text.substr(0, colon);
-    checkSplit(name, ';', true, 0, nameTokens);
-    if (colon == std::string_view::npos) {
-        FUZZ_CHECK(valueTokens.empty());
-    } else {
-        checkSplit(text.substr(colon + 1), ';', true, 0, valueTokens);
-    }
+    // A property line: the name side is everything before the first ":",
+    // split at unescaped ";".
+    const std::string_view name = namePart(text);
+    FUZZ_CHECK(name == text.substr(0, text.find(':')));
+    TokenList nameTokens;
+    splitTokens(name, ';', true, nameTokens);
 
-    // The keyword test is a substring test with a to z folded, on both sides.
-    const std::string_view keywords[] = {"BASE64", "quoted-printable",         "UTF-8", "Shift_JIS",
-                                         "CELL",   text.substr(0, data[0] % 5)};
-    for (const std::string_view keyword : keywords) {
+    // The keyword tests are substring tests with a to z folded, over each
+    // token and over the whole name side alike.
+    const std::string keywords[] = {
+        "BASE64", "QUOTED-PRINTABLE", "UTF-8", "SHIFT_JIS", "CELL", folded(text.substr(0, data[0] % 5))};
+    for (const std::string& keywordText : keywords) {
+        const Keyword keyword(keywordText);
         bool expected = false;
         for (const std::string_view token : nameTokens)
-            expected = expected || folded(token).find(folded(keyword)) != std::string::npos;
+            expected = expected || folded(token).find(keywordText) != std::string::npos;
         FUZZ_CHECK(hasParam(keyword, nameTokens) == expected);
+        if (keywordText.find(';') == std::string::npos)
+            FUZZ_CHECK(containsKeyword(name, profileOf(name), keyword) == expected);
     }
-    FUZZ_CHECK(!hasParam("BASE64", {}));
+    FUZZ_CHECK(!hasParam(Keyword("BASE64"), {}));
     return 0;
 }

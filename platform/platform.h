@@ -68,19 +68,26 @@ private:
 // True when a file-status query on the path succeeds (file or folder).
 bool fileExists(const std::filesystem::path& path);
 
-// True when a search for the pattern (a folder followed by the separator and
-// "*.*") finds a first entry.
-bool findFirstFile(const std::filesystem::path& pattern);
+// True when a search for the entries of `folder` finds a first one. The empty
+// path stands for the root folder (of the current drive on Windows).
+bool folderHasEntry(const std::filesystem::path& folder);
 
-// UTF-8 into the ANSI code page (932 for this program's users); every
-// character the code page cannot represent becomes one space. Nothing when
-// memory runs out.
+// UTF-8 into the ANSI code page (932 for this program's users), decoded as
+// Windows decodes the text with a terminating zero byte: an ill-formed
+// sequence becomes one or more spaces, and every character the code page
+// cannot represent becomes one space, best-fit mappings (é to e) applied.
+// Nothing when memory runs out.
 std::optional<std::string> utf8ToAnsi(std::string_view utf8);
 
 // UTF-16LE code units (little-endian byte pairs) into the ANSI code page used
 // for loading files; unrepresentable characters get the system's default
 // replacement "?".
 std::optional<std::string> utf16leToAnsi(std::string_view bytes);
+
+// ANSI code page text into UTF-8, every byte kept: a code without a
+// character, or a lead byte without its trail byte, becomes the code page's
+// default character. Throws std::bad_alloc when memory runs out.
+std::string ansiToUtf8(std::string_view ansi);
 
 // For each byte value, whether it is a lead byte of a double-byte character
 // in the ANSI code page (all false on a single-byte code page).

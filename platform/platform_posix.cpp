@@ -1,9 +1,8 @@
 // POSIX implementation of the platform seam. Code page 932 is the ANSI code
-// page here, reached through the C library's iconv.
+// page here, converted with the table dumped from Windows (cp932.h), so that
+// the same text gives the same bytes as on Windows.
 #include <dirent.h>
 #include <fcntl.h>
-#include <fnmatch.h>
-#include <iconv.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/mman.h>
@@ -18,6 +17,7 @@
 #include <iostream>
 #include <new>
 
+#include "platform/cp932.h"
 #include "platform/platform.h"
 
 namespace velmora::platform {
@@ -43,95 +43,6 @@ std::intptr_t openLocked(const std::filesystem::path& path, int flags) {
         return -1;
     }
     return f;
-}
-
-// An iconv descriptor opened once per thread and closed at its end.
-class Converter {
-public:
-    Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
-    ~Converter() {
-        if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
-    }
-    Converter(const Converter&) = delete;
-    Converter& operator=(const Converter&) = delete;
-
-    // Converts `in`; at every character that cannot be converted, `skip`
-    // says how many input bytes it takes and `replacement` is written.
-    template <typename Skip>
-    std::optional<std::string> convert(std::string_view in, char replacement, Skip skip) {
-        if (cd_ == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
-        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-        try {
-            std::string out(in.size() + 16, '\0');
-            char* inPtr = const_cast<char*>(in.data());
-            std::size_t inLeft = in.size();
-            std::size_t used = 0;
-            while (inLeft > 0) {
-                char* outPtr = out.data() + used;
-                std::size_t outLeft = out.size() - used;
-                const std::size_t r = iconv(cd_, &inPtr, &inLeft, &outPtr, &outLeft);
-                used = static_cast<std::size_t>(outPtr - out.data());
-                if (r != static_cast<std::size_t>(-1)) break;
-                if (errno == E2BIG) {
-                    out.resize(out.size() * 2);
-                    continue;
-                }
-                if (used == out.size()) out.resize(out.size() * 2);
-                out[used++] = replacement;
-                const std::size_t n = errno == EINVAL ? inLeft : skip(inPtr, inLeft);
-                inPtr += n;
-                inLeft -= n;
-            }
-            out.resize(used);
-            return out;
-        } catch (const std::bad_alloc&) {
-            return std::nullopt;
-        }
-    }
-
-private:
-    iconv_t cd_;
-};
-
-// Length of the UTF-8 character at `p` when it is well formed; otherwise the
-// length of its longest well-formed beginning (at least one byte), which a
-// decoder replaces as one unit.
-std::size_t utf8Unit(const char* text, std::size_t left) {
-    const auto* p = reinterpret_cast<const unsigned char*>(text);
-    const unsigned c = p[0];
-    std::size_t length = 1;
-    unsigned low = 0x80, high = 0xBF;
-    if (c >= 0xC2 && c <= 0xDF) {
-        length = 2;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        length = 3;
-        if (c == 0xE0) low = 0xA0;
-        if (c == 0xED) high = 0x9F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        length = 4;
-        if (c == 0xF0) low = 0x90;
-        if (c == 0xF4) high = 0x8F;
-    } else {
-        return 1;
-    }
-    std::size_t i = 1;
-    for (; i < length && i < left; ++i) {
-        const unsigned b = p[i];
-        if (b < low || b > high) break;
-        low = 0x80;
-        high = 0xBF;
-    }
-    return i;
-}
-
-// A surrogate pair is one character; every other unit stands alone.
-std::size_t utf16Unit(const char* text, std::size_t left) {
-    const auto unit = [&](std::size_t i) {
-        return static_cast<unsigned>(static_cast<unsigned char>(text[i])) |
-               static_cast<unsigned>(static_cast<unsigned char>(text[i + 1])) << 8;
-    };
-    if (left >= 4 && unit(0) >= 0xD800 && unit(0) <= 0xDBFF && unit(2) >= 0xDC00 && unit(2) <= 0xDFFF) return 4;
-    return left >= 2 ? 2 : left;
 }
 
 }  // namespace
@@ -219,43 +130,38 @@ bool fileExists(const std::filesystem::path& path) {
     return ::stat(path.c_str(), &st) == 0;
 }
 
-bool findFirstFile(const std::filesystem::path& pattern) {
-    const std::string& text = pattern.native();
-    const std::size_t slash = text.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : text.substr(0, slash);
-    const std::string name = slash == std::string::npos ? text : text.substr(slash + 1);
-    DIR* dir = ::opendir(folder.c_str());
+bool folderHasEntry(const std::filesystem::path& folder) {
+    DIR* dir = ::opendir(folder.empty() ? "/" : folder.c_str());
     if (dir == nullptr) return false;
-    bool found = false;
-    while (const dirent* entry = ::readdir(dir)) {
-        // "*.*" matches every entry, as a folder search does on Windows.
-        if (name == "*.*" || ::fnmatch(name.c_str(), entry->d_name, 0) == 0) {
-            found = true;
-            break;
-        }
-    }
+    // Like a folder search on Windows, the search finds "." in any folder
+    // that can be opened.
+    const bool found = ::readdir(dir) != nullptr;
     ::closedir(dir);
     return found;
 }
 
 std::optional<std::string> utf8ToAnsi(std::string_view utf8) {
-    thread_local Converter converter("CP932", "UTF-8");
-    return converter.convert(utf8, ' ', utf8Unit);
+    try {
+        return cp932::fromUtf8(utf8);
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
 }
 
 std::optional<std::string> utf16leToAnsi(std::string_view bytes) {
-    thread_local Converter converter("CP932", "UTF-16LE");
-    return converter.convert(bytes, '?', utf16Unit);
+    try {
+        return cp932::fromUtf16le(bytes);
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+}
+
+std::string ansiToUtf8(std::string_view ansi) {
+    return cp932::toUtf8(ansi);
 }
 
 const std::array<bool, 256>& leadByteTable() {
-    static const std::array<bool, 256> table = [] {
-        std::array<bool, 256> t{};
-        for (int b = 0x81; b <= 0x9F; ++b) t[b] = true;
-        for (int b = 0xE0; b <= 0xFC; ++b) t[b] = true;
-        return t;
-    }();
-    return table;
+    return cp932::leadBytes();
 }
 
 void preferLargePages([[maybe_unused]] void* block, [[maybe_unused]] std::size_t size) {

@@ -84,6 +84,24 @@ for source in tests/data/*.vcf samples/*.vcf; do
   fi
 done
 
+echo "== parity: the account (--check) of velmora-convert.exe against the native one"
+for source in samples/sample.vcf tests/data/account_every_reason.vcf; do
+  name=$(basename "${source%.*}")
+  native_status=0
+  "$native" --check "$source" >"$work/native/$name.account" 2>&1 || native_status=$?
+  windows_status=0
+  wine build/mingw/velmora-convert.exe --check "$(winepath -w "$source")" >"$work/windows/$name.account" 2>&1 \
+    </dev/null || windows_status=$?
+  if [ "$native_status" = "$windows_status" ] && cmp "$work/native/$name.account" "$work/windows/$name.account"; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+    echo "FAIL: --check $source: exit status $native_status vs $windows_status"
+  fi
+done
+
+bash scripts/test-code-page.sh "$native" "$work" || failed=$((failed + 1))
+
 echo "== console: the converter's lines in a terminal"
 # Under a pseudo-terminal the converter writes to the console, which shows
 # characters; the Japanese lines must arrive readable, as on Windows.

@@ -41,5 +41,30 @@ printf '\xfe\xff\x00B' >"$dir/be.vcf"
 "$convert" "$dir/be.vcf" "$dir/be.csv" >"$dir/out" 2>"$dir/err"; check "unsupported encoding exits 1" 1 $?
 check "failure lines" "変換処理中...|変換処理に失敗しました。" "$(paste -sd'|' "$dir/out")"
 
-echo "$((21 - failures)) passed, $failures failed"
+# The account of what the CSV file leaves out.
+data=$(dirname "$(realpath "$0")")/data
+cp "$data/account_every_reason.vcf" "$dir/every.vcf"
+"$convert" "$dir/every.vcf" "$dir/plain.csv" >"$dir/plain.out" 2>&1; check "every reason converts" 0 $?
+"$convert" "$dir/every.vcf" "$dir/report.csv" --report >"$dir/report.out" 2>&1; check "--report converts" 0 $?
+check "--report writes the same CSV" 0 "$(cmp -s "$dir/plain.csv" "$dir/report.csv"; echo $?)"
+check "without --report only the run's lines" "変換処理中...|変換が完了しました。|入力データ：6件、　出力データ：2件" \
+  "$(paste -sd'|' "$dir/plain.out")"
+{ cat "$dir/plain.out"; echo; cat "$data/account_every_reason.account.txt"; } >"$dir/expected.out"
+check "--report adds the account after the run's lines" 0 "$(cmp -s "$dir/expected.out" "$dir/report.out"; echo $?)"
+"$convert" --check "$dir/every.vcf" >"$dir/check.out" 2>&1; check "--check exits 0" 0 $?
+check "--check prints only the account, every reason" 0 \
+  "$(cmp -s "$data/account_every_reason.account.txt" "$dir/check.out"; echo $?)"
+"$convert" --check "$sample" >"$dir/check.out" 2>&1
+check "--check on the sample" 0 "$(cmp -s "$data/sample.account.txt" "$dir/check.out"; echo $?)"
+before=$(ls "$dir" | wc -l)
+(cd "$dir" && "$convert" --check book.vcf >/dev/null 2>&1); check "--check writes no file" "$before" "$(ls "$dir" | wc -l)"
+"$convert" --check "$dir/missing.vcf" >"$dir/out" 2>"$dir/err"; check "--check on a missing source exits 1" 1 $?
+check "--check says why" "変換元ファイルがありません。" "$(cat "$dir/err")"
+check "--check prints no account then" "" "$(cat "$dir/out")"
+"$convert" --check "$dir/be.vcf" >"$dir/out" 2>"$dir/err"; check "--check on UTF-16BE exits 1" 1 $?
+check "--check gives the run's error text" "変換元ファイルの文字コードに対応していません。" "$(cat "$dir/err")"
+"$convert" --check a.vcf b.csv >/dev/null 2>&1; check "--check takes one path" 2 $?
+"$convert" --check a.vcf --append >/dev/null 2>&1; check "--check writes nothing to append to" 2 $?
+
+echo "$((37 - failures)) passed, $failures failed"
 [ "$failures" -eq 0 ]

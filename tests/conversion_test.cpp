@@ -39,9 +39,13 @@ TEST(PathOperations, ExtensionDirectoryAndProposal) {
     EXPECT_EQ(directoryOf(dir / "out.csv"), folder);
     EXPECT_EQ(directoryOf(dir.path()), folder);  // an existing folder is its own folder
     EXPECT_EQ(directoryOf(native("out.csv")), native("out.csv"));
-    EXPECT_TRUE(folderExists(dir.path()));
-    EXPECT_TRUE(folderExists(folder + std::filesystem::path::preferred_separator));
-    EXPECT_FALSE(folderExists(dir / "missing"));
+    EXPECT_EQ(directoryOf(dir / "missing" / "out.csv"), (dir / "missing").native());
+    EXPECT_TRUE(platform::folderHasEntry(dir.path()));
+    EXPECT_TRUE(platform::folderHasEntry(folder + std::filesystem::path::preferred_separator));
+    EXPECT_FALSE(platform::folderHasEntry(dir / "missing"));
+#ifdef _WIN32
+    EXPECT_EQ(directoryOf(L"C:\\out.csv"), L"C:");
+#endif
 }
 
 TEST(ValidatePaths, ChecksInOrderAndShowsTheFirstFailure) {
@@ -74,10 +78,13 @@ TEST(ValidatePaths, ChecksInOrderAndShowsTheFirstFailure) {
         {(dir / "missing.vcf").native(), dst, messages::sourceMissing},
         {src, (dir / "no" / "out.csv").native(), messages::destinationFolderMissing},
         {src, native("out.csv"), messages::destinationFolderMissing},  // a bare name is taken as a folder
+#ifdef _WIN32
+        {src, L"C:\\out.csv", ""},  // the folder part C: is the drive, searched at its root
+#endif
     };
     for (const auto& c : cases) {
         test::RecordingUi ui;
-        const bool ok = validatePaths(c.destination, c.source, ui);
+        const bool ok = validatePaths(c.source, c.destination, ui);
         EXPECT_EQ(ok, c.message.empty()) << c.message;
         EXPECT_EQ(ui.errors, c.message.empty() ? Strings{} : Strings{std::string(c.message)});
         EXPECT_TRUE(ui.messages.empty());
@@ -92,7 +99,7 @@ struct Fixture {
 
     int convert(std::string_view sourceBytes) {
         test::writeFile(source, sourceBytes);
-        return runConversion(destination, source, ui);
+        return runConversion(source, destination, ui);
     }
 };
 
@@ -167,7 +174,7 @@ TEST(RunConversion, ReportsSourceFailures) {
         test::writeFile(run.source, kCard);
         platform::SourceFile holder;
         ASSERT_TRUE(holder.open(run.source));
-        EXPECT_EQ(runConversion(run.destination, run.source, run.ui), -1);
+        EXPECT_EQ(runConversion(run.source, run.destination, run.ui), -1);
         EXPECT_EQ(run.ui.errors, Strings{std::string(messages::sourceUnreadable)});
         EXPECT_EQ(run.ui.messages, (Strings{"変換処理中...", "変換処理に失敗しました。"}));
         EXPECT_FALSE(std::filesystem::exists(run.destination));
@@ -188,7 +195,7 @@ TEST(RunConversion, ReportsADestinationInUse) {
 
 TEST(RunConversion, ValidationFailureReportsOnlyTheReason) {
     Fixture run;
-    EXPECT_EQ(runConversion(run.destination, run.dir / "missing.vcf", run.ui), -1);
+    EXPECT_EQ(runConversion(run.dir / "missing.vcf", run.destination, run.ui), -1);
     EXPECT_EQ(run.ui.errors, Strings{std::string(messages::sourceMissing)});
     EXPECT_TRUE(run.ui.messages.empty());
 }

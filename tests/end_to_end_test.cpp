@@ -29,7 +29,7 @@ Outcome convert(const std::filesystem::path& source) {
     std::filesystem::copy_file(source, copy);
     const auto destination = dir / "out.csv";
     test::RecordingUi ui;
-    runConversion(destination, copy, ui);
+    runConversion(copy, destination, ui);
     return {test::readFile(destination), ui.messages, ui.errors};
 }
 

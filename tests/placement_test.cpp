@@ -81,6 +81,7 @@ TEST(PlaceEmail, ChoosesTheFieldByTypeKeywordsAndFreeFields) {
     } cases[] = {
         {{"EMAIL", "EMAIL"}, {"email3", "dropped"}},
         {{"EMAIL;INTERNET", "EMAIL;INTERNET", "EMAIL;INTERNET"}, {"email1", "email3", "dropped"}},
+        {{"EMAIL;INTERNET;X-VOICE"}, {"email1"}},  // VOICE is a telephone type only
         {{"EMAIL;CELL"}, {"email1"}},
         {{"EMAIL;HOME"}, {"email1"}},
         {{"EMAIL;PREF"}, {"email1"}},
@@ -106,18 +107,6 @@ TEST(Placement, ValuesAreStoredDecoded) {
         "END:VCARD\r\n");
     EXPECT_EQ(test::fieldText(list, list.records[0], Field::email2), "a@b.jp");
     EXPECT_EQ(test::fieldText(list, list.records[0], Field::email3), "x@y.jp;1");
-}
-
-TEST(OnlyType, OtherListedKeywordsMakeItFalse) {
-    const std::vector<std::string_view> prefCell = {"TEL", "PREF", "CELL"};
-    EXPECT_TRUE(onlyTelType(prefCell, "CELL"));
-    EXPECT_FALSE(onlyTelType(prefCell, "PREF"));
-    const std::vector<std::string_view> homeCell = {"TEL", "HOME", "CELL"};
-    EXPECT_FALSE(onlyTelType(homeCell, "HOME"));
-    const std::vector<std::string_view> homeWork = {"EMAIL", "TYPE=HOME,WORK"};
-    EXPECT_FALSE(onlyEmailType(homeWork, "HOME"));
-    const std::vector<std::string_view> internet = {"EMAIL", "INTERNET", "X-VOICE"};
-    EXPECT_TRUE(onlyEmailType(internet, "INTERNET"));
 }
 
 }  // namespace

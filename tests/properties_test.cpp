@@ -74,6 +74,7 @@ TEST(NameJoin, OneBlankBeforeEveryNonEmptyComponentButTheFirst) {
 TEST(SingleValuedFields, KeepTheFirstValue) {
     EXPECT_EQ(field({"N:;;;;", "N:Later"}, Field::fullName), "");
     EXPECT_EQ(field({"NOTE:one", "NOTE:two"}, Field::notes), "one");
+    EXPECT_EQ(field({"NOTE:a:b"}, Field::notes), "a:b");
     EXPECT_EQ(field({"URL:http://a;b", "URL:x"}, Field::webPage), "http://a");
     EXPECT_EQ(field({"NOTE:a\\;b;c"}, Field::notes), "a\\;b");
     EXPECT_EQ(field({"BDAY:19991231"}, Field::birthday), "1999/12/31");

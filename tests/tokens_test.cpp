@@ -60,42 +60,42 @@ TEST(FindUnescaped, ReportsTheSeparatorPosition) {
     EXPECT_EQ(findUnescaped("abc", ';', true), std::string_view::npos);
 }
 
-TEST(SplitPropertyLine, SeparatesNameAndValueTokens) {
-    struct Case {
-        std::string_view line;
-        Strings name;
-        Strings value;
-    } cases[] = {
-        {"NOTE:a:b", {"NOTE"}, {"a:b"}},
-        {"TEL;TYPE=CELL;TYPE=VOICE:123", {"TEL", "TYPE=CELL", "TYPE=VOICE"}, {"123"}},
-        {"N:A;B;;;", {"N"}, {"A", "B", "", "", ""}},
-        {"a\\:b", {"a\\"}, {"b"}},  // the ":" split knows no escaping
-        {"", {""}, {}},
-        {"no colon;x", {"no colon", "x"}, {}},
-        {"X:", {"X"}, {""}},
-        {"N;CHARSET=SHIFT_JIS:\x95\x5C;\x83\x5C\\;x", {"N", "CHARSET=SHIFT_JIS"}, {"\x95\x5C", "\x83\x5C\\;x"}},
-    };
-    for (const auto& c : cases) {
-        TokenList name, value;
-        splitPropertyLine(c.line, name, value);
-        EXPECT_EQ(Strings(name.begin(), name.end()), c.name) << c.line;
-        EXPECT_EQ(Strings(value.begin(), value.end()), c.value) << c.line;
-    }
+TEST(NamePart, IsTheTextBeforeTheFirstColon) {
+    EXPECT_EQ(namePart("NOTE:a:b"), "NOTE");
+    EXPECT_EQ(namePart("TEL;TYPE=CELL;TYPE=VOICE:123"), "TEL;TYPE=CELL;TYPE=VOICE");
+    EXPECT_EQ(namePart("a\\:b"), "a\\");  // the ":" split knows no escaping
+    EXPECT_EQ(namePart("no colon;x"), "no colon;x");
+    EXPECT_EQ(namePart(""), "");
 }
 
-TEST(HasParam, IsACaseInsensitiveSubstringTestOverEveryToken) {
+TEST(KeywordTests, AreCaseInsensitiveSubstringTests) {
     const std::vector<std::string_view> tokens = {"TEL", "type=work", "HOMEWORK"};
-    EXPECT_TRUE(hasParam("WORK", tokens));
-    EXPECT_TRUE(hasParam("work", tokens));
-    EXPECT_TRUE(hasParam("TEL", tokens));
-    EXPECT_FALSE(hasParam("CELL", tokens));
-    EXPECT_FALSE(hasParam("WORK", {}));
+    EXPECT_TRUE(hasParam(Keyword("WORK"), tokens));
+    EXPECT_TRUE(hasParam(Keyword("TEL"), tokens));
+    EXPECT_FALSE(hasParam(Keyword("CELL"), tokens));
+    EXPECT_FALSE(hasParam(Keyword("WORK"), {}));
     // Only a to z fold: a keyword never matches across other bytes.
-    const std::vector<std::string_view> charset = {"CHARSET=utf-8"};
-    EXPECT_TRUE(hasParam("UTF-8", charset));
-    EXPECT_FALSE(hasParam("UTF_8", charset));
-    const std::vector<std::string_view> name = {"X-BASE64-DATA"};
-    EXPECT_TRUE(hasParam("BASE64", name));
+    struct Case {
+        std::string_view text;
+        std::string_view keyword;
+        bool found;
+    } cases[] = {
+        {"CHARSET=utf-8", "UTF-8", true},
+        {"CHARSET=utf-8", "UTF_8", false},
+        {"X-BASE64-DATA", "BASE64", true},
+        {"ENCODING=quoted-printable", "QUOTED-PRINTABLE", true},
+        {"ENCODING=QUOTED-PRINTABL", "QUOTED-PRINTABLE", false},
+        {"\x82\x71\x82\x60", "SHIFT_JIS", false},
+        {"3.0", "3.0", true},
+        {"2.10", "2.1", true},
+        {"2,1", "2.1", false},
+    };
+    for (const auto& c : cases) {
+        const Keyword keyword(c.keyword);
+        const std::string_view one[] = {c.text};
+        EXPECT_EQ(hasParam(keyword, one), c.found) << c.text;
+        EXPECT_EQ(containsKeyword(c.text, profileOf(c.text), keyword), c.found) << c.text;
+    }
 }
 
 TEST(EqualsIgnoreCase, FoldsOnlyAsciiLetters) {

@@ -1,5 +1,7 @@
 #include "vcard/contact.h"
 
+#include "vcard/account.h"
+
 #include <algorithm>
 #include <limits>
 #include <new>
@@ -61,11 +63,7 @@ ContactRecord& ContactList::addRecord() {
 void ContactList::clear() {
     std::vector<ContactRecord>().swap(records);
     std::string().swap(arena_);
-}
-
-int freeContactList(ContactList& list) {
-    list.clear();
-    return 0;
+    if (account_ != nullptr) account_->clear();
 }
 
 }  // namespace velmora

@@ -12,6 +12,8 @@
 
 namespace velmora {
 
+class Account;
+
 // Results shared by the reader, the writer and the conversion run.
 enum ConversionResult : int {
     Success = 0,
@@ -109,6 +111,17 @@ public:
     // machine ends as exhausted memory instead of starving the system.
     void limitMemory(std::optional<std::uint64_t> bytes) { limit_ = bytes; }
 
+    // Bytes of field text stored so far; a line that stores a non-empty
+    // value makes it grow.
+    std::size_t textSize() const { return arena_.size(); }
+
+    // Has the reader hand the facts behind the records to `account` (none
+    // by default): where each block began, what made it unsupported, what
+    // found no column. The facts describe the records, so clear() empties
+    // them too.
+    void keepAccount(Account* account) { account_ = account; }
+    Account* account() const { return account_; }
+
 private:
     void checkGrowth(std::size_t recordCapacity, std::size_t arenaCapacity) const;
     // The records and their text are filled once and kept to the end of the
@@ -117,10 +130,8 @@ private:
 
     std::string arena_;
     std::optional<std::uint64_t> limit_;
+    Account* account_ = nullptr;
 };
-
-// Releases every record and string of the list; the list is empty afterwards.
-int freeContactList(ContactList& list);
 
 }  // namespace velmora
 
@@ -145,6 +156,9 @@ struct LineState {
     // The logical line assembled so far. Its buffer is kept from one logical
     // line to the next, so that a line costs no allocation.
     std::string pending;
+    // Physical line (counted from 1) where the logical line being handed over
+    // began; only an account of the conversion reads it.
+    std::uint64_t lineNumber = 0;
 
     void reset() {
         charset = Charset::none;

@@ -190,7 +190,9 @@ void assemble(LineCutter& cutter, Sink&& sink) {
         state.reset();
     };
     // Begins a logical line and hands it over at once when it is complete.
+    std::uint64_t lineNumber = 0;  // of the physical line last cut
     const auto begin = [&](std::string_view text) {
+        state.lineNumber = lineNumber;
         first = PropertyLine(text);
         beginLine(state, first);
         if (state.state == AssemblyState::lineReady)
@@ -200,6 +202,7 @@ void assemble(LineCutter& cutter, Sink&& sink) {
     };
     std::string_view text;
     while (cutter.next(text)) {
+        ++lineNumber;
         if (!state.hasPending) {
             begin(text);
             continue;

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "platform/platform.h"
+#include "vcard/account.h"
 #include "vcard/lines.h"
 
 namespace velmora {
@@ -91,6 +92,7 @@ LoadResult load(const std::filesystem::path& sourcePath, ContactList& list) {
     bool utf16 = false;
     if (mark("\xEF\xBB\xBF")) {
         markLength = 3;
+        if (Account* account = list.account()) account->sourceMarkedUtf8();
     } else if (mark("\xFE\xFF")) {
         return LoadResult::unsupportedEncoding;
     } else if (mark("\xFF\xFE")) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "vcard/account.h"
 #include "vcard/decode.h"
 #include "vcard/tokens.h"
 
@@ -106,53 +107,44 @@ bool holds(const Alternative& alternative, KeywordSet present, KeywordSet listed
     return !alternative.only || (present & listed & ~alternative.keywords) == 0;
 }
 
-void place(ContactList& list, ContactRecord* record, Tokens valueTokens, const LineState& lineState,
-           std::span<const PlacementRule> rules, KeywordSet present, KeywordSet listed) {
-    if (record == nullptr || valueTokens.empty()) return;
+// The name part of the line the name tokens were split from: the tokens are
+// views into it, in order.
+std::string_view nameText(Tokens nameTokens) {
+    if (nameTokens.empty()) return {};
+    const char* end = nameTokens.back().data() + nameTokens.back().size();
+    return std::string_view(nameTokens.front().data(), static_cast<std::size_t>(end - nameTokens.front().data()));
+}
+
+void place(ContactList& list, ContactRecord& record, Tokens nameTokens, Tokens valueTokens, const LineState& lineState,
+           std::span<const PlacementRule> rules, KeywordSet present, KeywordSet listed, Loss loss) {
+    if (valueTokens.empty()) return;
     for (const PlacementRule& rule : rules) {
         bool applies = rule.when.empty();
         for (const Alternative& alternative : rule.when) applies = applies || holds(alternative, present, listed);
         if (!applies) continue;
         for (Field field : rule.fields) {
-            if (record->has(field)) continue;
+            if (record.has(field)) continue;
             thread_local std::string value;
             decodeValue(valueTokens[0], lineState.encoding, lineState.charset, value);
-            list.store(*record, field, value);
+            list.store(record, field, value);
             return;
         }
     }
-}
-
-template <std::size_t N>
-bool onlyType(Tokens nameTokens, std::string_view keyword, const std::array<Keyword, N>& listed) {
-    if (!hasParam(keyword, nameTokens)) return false;
-    for (const Keyword& other : listed)
-        if (other.text() != keyword && hasParam(other, nameTokens)) return false;
-    return true;
+    if (Account* account = list.account()) account->lineLost(loss, lineState, nameText(nameTokens), valueTokens[0]);
 }
 
 }  // namespace
 
-void placeTelephone(ContactList& list, ContactRecord* record, Tokens nameTokens, Tokens valueTokens,
+void placeTelephone(ContactList& list, ContactRecord& record, Tokens nameTokens, Tokens valueTokens,
                     const LineState& lineState) {
-    if (record == nullptr || valueTokens.empty()) return;
-    place(list, record, valueTokens, lineState, telephoneRules, presentKeywords(nameTokens, telTypeKeywords),
-          tel::LISTED);
+    place(list, record, nameTokens, valueTokens, lineState, telephoneRules,
+          presentKeywords(nameTokens, telTypeKeywords), tel::LISTED, Loss::telephoneWithoutColumn);
 }
 
-void placeEmail(ContactList& list, ContactRecord* record, Tokens nameTokens, Tokens valueTokens,
+void placeEmail(ContactList& list, ContactRecord& record, Tokens nameTokens, Tokens valueTokens,
                 const LineState& lineState) {
-    if (record == nullptr || valueTokens.empty()) return;
-    place(list, record, valueTokens, lineState, emailRules, presentKeywords(nameTokens, emailTypeKeywords),
-          email::LISTED);
-}
-
-bool onlyTelType(Tokens nameTokens, std::string_view keyword) {
-    return onlyType(nameTokens, keyword, telTypeKeywords);
-}
-
-bool onlyEmailType(Tokens nameTokens, std::string_view keyword) {
-    return onlyType(nameTokens, keyword, emailTypeKeywords);
+    place(list, record, nameTokens, valueTokens, lineState, emailRules, presentKeywords(nameTokens, emailTypeKeywords),
+          email::LISTED, Loss::emailWithoutColumn);
 }
 
 }  // namespace velmora

@@ -13,14 +13,9 @@ namespace velmora {
 
 using Tokens = std::span<const std::string_view>;
 
-void placeTelephone(ContactList& list, ContactRecord* record, Tokens nameTokens, Tokens valueTokens,
+void placeTelephone(ContactList& list, ContactRecord& record, Tokens nameTokens, Tokens valueTokens,
                     const LineState& lineState);
-void placeEmail(ContactList& list, ContactRecord* record, Tokens nameTokens, Tokens valueTokens,
+void placeEmail(ContactList& list, ContactRecord& record, Tokens nameTokens, Tokens valueTokens,
                 const LineState& lineState);
-
-// True when `keyword` is present among the name tokens and none of the other
-// telephone (e-mail) type keywords is.
-bool onlyTelType(Tokens nameTokens, std::string_view keyword);
-bool onlyEmailType(Tokens nameTokens, std::string_view keyword);
 
 }  // namespace velmora

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "vcard/account.h"
 #include "vcard/decode.h"
 #include "vcard/keywords.h"
 #include "vcard/placement.h"
@@ -28,6 +29,7 @@ struct Line {
     ContactList& list;
     ContactRecord& record;
     std::string_view nameText;  // the property name and parameters
+    std::string_view valueText;
     Tokens value;
     const LineState& state;
 
@@ -38,10 +40,15 @@ struct Line {
     void store(Field field, std::string_view component) const {
         list.store(record, field, decode(component, scratch().decoded));
     }
+    // The record already holds what this line would fill; only an account
+    // hears of the line.
+    void notUsed() const {
+        if (Account* account = list.account()) account->lineLost(Loss::notUsed, state, nameText, valueText);
+    }
 };
 
 void storeName(const Line& line) {
-    if (line.record.has(Field::fullName)) return;
+    if (line.record.has(Field::fullName)) return line.notUsed();
     std::string& joined = scratch().joined;
     joined.clear();
     for (std::size_t i = 0; i < line.value.size(); ++i) {
@@ -53,7 +60,7 @@ void storeName(const Line& line) {
 }
 
 void storeReading(const Line& line) {
-    if (line.record.has(Field::readingPrefix)) return;
+    if (line.record.has(Field::readingPrefix)) return line.notUsed();
     std::string_view reading = line.decode(line.value[0], scratch().decoded);
     if (reading.size() > 2) {
         // The CSV column takes the first two bytes: one full-width character
@@ -69,12 +76,12 @@ void storeReading(const Line& line) {
 }
 
 void storeBirthday(const Line& line) {
-    if (line.record.has(Field::birthday)) return;
+    if (line.record.has(Field::birthday)) return line.notUsed();
     line.list.store(line.record, Field::birthday, formatBirthday(line.decode(line.value[0], scratch().decoded)));
 }
 
 void storeOrganisation(const Line& line) {
-    if (line.record.has(Field::company)) return;
+    if (line.record.has(Field::company)) return line.notUsed();
     if (line.value.size() == 1 || !line.value[0].empty())
         line.store(Field::company, line.value[0]);
     else if (!line.value[1].empty())
@@ -85,7 +92,7 @@ void storeAddress(const Line& line) {
     static constexpr Field parts[] = {Field::homeStreet, Field::homeCity, Field::homeState, Field::homePostalCode,
                                       Field::homeCountry};
     for (Field field : parts)
-        if (line.record.has(field)) return;
+        if (line.record.has(field)) return line.notUsed();
     // Post-office box, extended address and street run together as the street.
     std::string& street = scratch().joined;
     street.clear();
@@ -96,7 +103,8 @@ void storeAddress(const Line& line) {
 }
 
 void storeSingle(const Line& line, Field field) {
-    if (!line.record.has(field)) line.store(field, line.value[0]);
+    if (line.record.has(field)) return line.notUsed();
+    line.store(field, line.value[0]);
 }
 
 void storeWebPage(const Line& line) {
@@ -114,10 +122,10 @@ Tokens typeText(const Line& line) {
 }
 
 void storeTelephone(const Line& line) {
-    placeTelephone(line.list, &line.record, typeText(line), line.value, line.state);
+    placeTelephone(line.list, line.record, typeText(line), line.value, line.state);
 }
 void storeEmail(const Line& line) {
-    placeEmail(line.list, &line.record, typeText(line), line.value, line.state);
+    placeEmail(line.list, line.record, typeText(line), line.value, line.state);
 }
 
 struct PropertyRule {
@@ -140,8 +148,9 @@ const PropertyRule* findRule(std::string_view propertyName) {
 
 // The first letters, in either case, of the property names that a rule reads
 // or that are tested (VERSION). Most lines of a phone's export name other
-// properties ("X-DCM-COLOR", "FN", "PHOTO"), and this one look turns nearly
-// all of them away before their name is even cut out of the line.
+// properties ("X-DCM-COLOR", "FN", "PHOTO"), and when no account is kept,
+// this one look turns nearly all of them away before their name is even cut
+// out of the line.
 constexpr std::array<bool, 256> kRuleInitials = [] {
     std::array<bool, 256> initials{};
     const auto add = [&](std::string_view name) {
@@ -153,6 +162,29 @@ constexpr std::array<bool, 256> kRuleInitials = [] {
     add("VERSION");
     return initials;
 }();
+
+// Sets the flag and tells an account which line set it.
+void markUnsupported(const ContactList& list, ContactRecord& record, UnsupportedBy cause, const LineState& lineState,
+                     std::string_view text) {
+    record.unsupported = true;
+    if (Account* account = list.account()) account->markedUnsupported(cause, lineState.lineNumber, text);
+}
+
+// A property that has a column but is written with a group prefix
+// ("item1.TEL") is ignored like any unknown one; its value is lost all the
+// same, and an account names it. FN names a block that has no N.
+void accountForIgnored(Account& account, std::string_view propertyName, std::string_view nameText,
+                       std::string_view valueText, const LineState& lineState) {
+    if (equalsIgnoreCase(propertyName, "FN")) return account.formattedName(lineState, valueText);
+    const std::size_t dot = propertyName.rfind('.');
+    if (dot == std::string_view::npos) return;
+    const PropertyRule* rule = findRule(propertyName.substr(dot + 1));
+    if (rule == nullptr) return;
+    const Loss loss = rule->apply == storeTelephone ? Loss::telephoneWithoutColumn
+                      : rule->apply == storeEmail   ? Loss::emailWithoutColumn
+                                                    : Loss::notUsed;
+    account.lineLost(loss, lineState, nameText, valueText);
+}
 
 }  // namespace
 
@@ -173,6 +205,7 @@ void processPropertyLine(ContactList& list, const PropertyLine& line, const Line
     if (!line.hasValue) return;  // not a property line
     if (equalsIgnoreCase(line.text, "BEGIN:VCARD")) {
         list.addRecord();
+        if (Account* account = list.account()) account->blockBegun(lineState.lineNumber);
         return;
     }
     ContactRecord* record = list.current();
@@ -182,7 +215,8 @@ void processPropertyLine(ContactList& list, const PropertyLine& line, const Line
     }
     if (record == nullptr || record->complete) return;
     const std::string_view nameText = line.nameText;
-    if (nameText.empty() || !kRuleInitials[static_cast<unsigned char>(nameText[0])]) return;
+    Account* const account = list.account();
+    if (account == nullptr && (nameText.empty() || !kRuleInitials[static_cast<unsigned char>(nameText[0])])) return;
 
     const std::string_view valueText = line.valueText();
     const std::string_view propertyName = nameText.substr(0, findUnescaped(nameText, ';', true));
@@ -190,15 +224,20 @@ void processPropertyLine(ContactList& list, const PropertyLine& line, const Line
         const TextProfile profile = profileOf(valueText);
         if (!containsKeyword(valueText, profile, keywords::version21) &&
             !containsKeyword(valueText, profile, keywords::version30))
-            record->unsupported = true;
+            markUnsupported(list, *record, UnsupportedBy::version, lineState, line.text);
         return;
     }
     const PropertyRule* rule = findRule(propertyName);
-    if (rule == nullptr) return;
+    if (rule == nullptr) {
+        if (account != nullptr) accountForIgnored(*account, propertyName, nameText, valueText, lineState);
+        return;
+    }
 
     Scratch& s = scratch();
     splitTokens(valueText, ';', true, s.value);
-    rule->apply(Line{list, *record, nameText, s.value, lineState});
+    const std::size_t textBefore = list.textSize();
+    rule->apply(Line{list, *record, nameText, valueText, s.value, lineState});
+    if (account != nullptr) account->lineApplied(lineState, nameText, valueText, list.textSize() > textBefore);
 
     // Checked after the value was stored: a line can keep its value and still
     // mark the whole contact as one the address book could not read.
@@ -207,10 +246,10 @@ void processPropertyLine(ContactList& list, const PropertyLine& line, const Line
     // remain to be looked for.
     const bool plain = lineState.state == AssemblyState::lineReady;
     if (line.has(keywords::charset) && (plain || (!line.has(keywords::shiftJis) && !line.has(keywords::utf8))))
-        record->unsupported = true;
+        markUnsupported(list, *record, UnsupportedBy::charset, lineState, nameText);
     if (line.has(keywords::encoding) &&
         (plain || (!line.has(keywords::quotedPrintable) && !line.has(keywords::base64))))
-        record->unsupported = true;
+        markUnsupported(list, *record, UnsupportedBy::encoding, lineState, nameText);
 }
 
 }  // namespace velmora

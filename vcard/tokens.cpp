@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cstring>
-#include <string>
 
 #include "platform/platform.h"
 
@@ -94,22 +93,6 @@ std::string_view namePart(std::string_view line) {
     return colon == std::string_view::npos ? line : line.substr(0, colon);
 }
 
-std::string_view valuePart(std::string_view line, bool& hasValue) {
-    const std::size_t colon = line.find(':');
-    hasValue = colon != std::string_view::npos;
-    return hasValue ? line.substr(colon + 1) : std::string_view();
-}
-
-void splitPropertyLine(std::string_view line, TokenList& nameTokens, TokenList& valueTokens) {
-    splitTokens(namePart(line), ';', true, nameTokens);
-    bool hasValue = false;
-    const std::string_view value = valuePart(line, hasValue);
-    if (hasValue)
-        splitTokens(value, ';', true, valueTokens);
-    else
-        valueTokens.clear();
-}
-
 TextProfile profileOf(std::string_view text) {
     static constexpr auto table = [] {
         std::array<TextProfile, 256> t{};
@@ -133,10 +116,6 @@ TextProfile profileOf(std::string_view text) {
     return profile;
 }
 
-bool containsKeyword(std::string_view text, const Keyword& keyword) {
-    return containsFolded(text, keyword);
-}
-
 bool containsKeyword(std::string_view text, TextProfile profile, const Keyword& keyword) {
     return keyword.mayOccurIn(profile) && containsFolded(text, keyword);
 }
@@ -145,12 +124,6 @@ bool hasParam(const Keyword& keyword, std::span<const std::string_view> tokens) 
     for (std::string_view token : tokens)
         if (containsFolded(token, keyword)) return true;
     return false;
-}
-
-bool hasParam(std::string_view keyword, std::span<const std::string_view> tokens) {
-    std::string upperKeyword(keyword);
-    for (char& c : upperKeyword) c = static_cast<char>(upper(static_cast<unsigned char>(c)));
-    return hasParam(Keyword(upperKeyword), tokens);
 }
 
 }  // namespace velmora

@@ -30,18 +30,6 @@ void splitTokens(std::string_view text, char separator, bool escapeAware, TokenL
 // The text before a line's first ":" (the whole line without one).
 std::string_view namePart(std::string_view line);
 
-// The text after a line's first ":"; `hasValue` is false without a ":".
-std::string_view valuePart(std::string_view line, bool& hasValue);
-
-// Name/parameter tokens: the text before the first ":" split at every
-// unescaped ";". Value tokens: the text after it split the same way; empty
-// (no token at all) for a line without ":".
-void splitPropertyLine(std::string_view line, TokenList& nameTokens, TokenList& valueTokens);
-
-// True when `keyword` occurs as a byte substring of at least one token, both
-// sides with the ASCII letters a to z upper-cased.
-bool hasParam(std::string_view keyword, std::span<const std::string_view> tokens);
-
 // Which letters (either case), digits and "-", "_", ".", "=" a text holds, one
 // bit each: a keyword can only occur in a text whose profile has all the bits
 // of the keyword's, which rules out most keyword searches with one look.
@@ -89,12 +77,13 @@ private:
     TextProfile profile_ = 0;
 };
 
-// True when `keyword` occurs in `text` with a to z upper-cased. Since no
-// keyword contains ";", hasParam over the tokens of a part of a line gives the
-// same answer as this over the part itself.
-bool containsKeyword(std::string_view text, const Keyword& keyword);
-// The same, for a text whose profile is already known.
+// True when `keyword` occurs in `text`, whose profile is `profile`, with a to
+// z upper-cased. Since no keyword contains ";", hasParam over the tokens of a
+// part of a line gives the same answer as this over the part itself.
 bool containsKeyword(std::string_view text, TextProfile profile, const Keyword& keyword);
+
+// True when `keyword` occurs as a byte substring of at least one token, the
+// tokens with a to z upper-cased.
 bool hasParam(const Keyword& keyword, std::span<const std::string_view> tokens);
 
 // True when `text` equals `expected` apart from the case of ASCII letters.

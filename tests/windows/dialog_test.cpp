@@ -284,6 +284,27 @@ TEST(MainWindow, ProposalTooLongForItsFieldIsRefusedNotCut) {
     ASSERT_TRUE(waitForIdle(main));
 }
 
+TEST(MainWindow, PathLongerThanAnyBufferIsReadWholeAndRefused) {
+    // 300 characters: the field holds them all, and the run refuses the path
+    // by its length rather than converting a cut-off part of it.
+    std::wstring source = L"C:\\";
+    source += std::wstring(300 - source.size() - 4, L'a') + L".vcf";
+    ProgramUnderTest program;
+    HWND main = program.openMainWindow();
+    ASSERT_NE(main, nullptr);
+
+    dropFiles(main, {source});
+    ASSERT_TRUE(waitUntil([&] { return !controlText(main, IDC_SOURCE_PATH).empty(); }));
+    EXPECT_EQ(controlText(main, IDC_SOURCE_PATH), source);
+
+    pressButton(main, IDC_CONVERT);
+    HWND box = waitForMessageBox(program, L"変換元ファイルのフォルダ名およびファイル名が長すぎます。");
+    ASSERT_NE(box, nullptr);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(waitForIdle(main));
+    EXPECT_TRUE(listLines(main, IDC_MESSAGES).empty());
+}
+
 // Sets the file name of an open or save chooser and confirms it.
 void answerChooser(HWND chooser, const std::wstring& path) {
     const int fileNameBoxes[] = {0x47c /* cmb13 */, 0x480 /* edt1 */};

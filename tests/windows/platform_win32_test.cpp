@@ -104,8 +104,13 @@ TEST(Win32Files, StatusQueryAndFolderSearch) {
     EXPECT_TRUE(fileExists(path));
     EXPECT_TRUE(fileExists(folder.path()));
     EXPECT_FALSE(fileExists(folder.path() / L"b.vcf"));
-    EXPECT_TRUE(findFirstFile(folder.path() / L"*.*"));
-    EXPECT_FALSE(findFirstFile(folder.path() / L"missing" / L"*.*"));
+    EXPECT_TRUE(folderHasEntry(folder.path()));
+    EXPECT_TRUE(folderHasEntry(folder.path().wstring() + L"\\"));
+    EXPECT_FALSE(folderHasEntry(folder.path() / L"missing"));
+    EXPECT_FALSE(folderHasEntry(path));  // a file is no folder
+    // A drive is searched at its root, with or without the backslash.
+    EXPECT_TRUE(folderHasEntry(L"C:"));
+    EXPECT_TRUE(folderHasEntry(L"C:\\"));
 }
 
 struct AnsiCase {
