@@ -14,14 +14,10 @@ namespace velmora {
 
 class Account;
 
-// Results shared by the reader, the writer and the conversion run.
+// Results of writing to the destination; the reader has its own (LoadResult).
 enum ConversionResult : int {
     Success = 0,
-    OpenFailed = -1,           // opening the source failed
-    ReadFailed = -2,           // reading the source failed
-    WriteFailed = -3,          // a write to the destination failed
-    OutOfMemory = -4,          // memory was exhausted
-    UnsupportedEncoding = -5,  // the source is UTF-16 big-endian
+    WriteFailed = -3,  // a write to the destination failed
 };
 
 // Charset named by a property's parameters.
