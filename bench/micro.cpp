@@ -44,8 +44,8 @@ const std::string& book(BookStyle style, LineEnd lineEnd, std::uint64_t size) {
 
 struct LogicalLine {
     std::string text;
-    std::int32_t charset;
-    std::int32_t encoding;
+    velmora::Charset charset;
+    velmora::TransferEncoding encoding;
 };
 
 // The logical lines of a 1 MiB book with the codes they are handed over with,
@@ -54,10 +54,10 @@ const std::vector<LogicalLine>& logicalLines(BookStyle style) {
     static std::map<BookStyle, std::vector<LogicalLine>> cache;
     auto [it, added] = cache.try_emplace(style);
     if (added) {
-        velmora::assembleLogicalLines(book(style, LineEnd::lf, kLineSample),
-                                      [&](std::string_view line, const velmora::LineState& state) {
-                                          it->second.push_back({std::string(line), state.charset, state.encoding});
-                                      });
+        velmora::LineCutter cutter(book(style, LineEnd::lf, kLineSample));
+        velmora::assembleLogicalLines(cutter, [&](std::string_view line, const velmora::LineState& state) {
+            it->second.push_back({std::string(line), state.charset, state.encoding});
+        });
     }
     return it->second;
 }
@@ -225,8 +225,9 @@ BENCHMARK_CAPTURE(BM_HasParam_TelTypes, smart, BookStyle::smart)->Unit(benchmark
 // The QUOTED-PRINTABLE components of the feature-phone book's N, ADR and NOTE
 // lines, soft line breaks already removed.
 void BM_DecodeQuotedPrintable(benchmark::State& st) {
-    const auto values = valueTokens(
-        BookStyle::feature, [](const LogicalLine& l) { return l.encoding == velmora::EncodingQuotedPrintable; });
+    const auto values = valueTokens(BookStyle::feature, [](const LogicalLine& l) {
+        return l.encoding == velmora::TransferEncoding::quotedPrintable;
+    });
     std::string out;
     for (auto _ : st) {
         for (const auto& v : values) {
@@ -256,7 +257,7 @@ BENCHMARK(BM_DecodeBase64)->Arg(48)->Arg(8 << 10)->Arg(64 << 10);
 // (names, readings, addresses, organisations, notes) into code page 932.
 void BM_Utf8ToAnsi(benchmark::State& st) {
     const auto values = valueTokens(BookStyle::smart, [](const LogicalLine& l) {
-        return l.charset == velmora::CharsetUtf8 && l.encoding == velmora::EncodingNone;
+        return l.charset == velmora::Charset::utf8 && l.encoding == velmora::TransferEncoding::none;
     });
     std::string out;
     for (auto _ : st) {

@@ -41,8 +41,8 @@ private:
 };
 
 // What the run shows when the source cannot be read.
-std::string_view loadFailureText(int result) {
-    return result == UnsupportedEncoding ? messages::encodingUnsupported : messages::sourceUnreadable;
+std::string_view loadFailureText(LoadResult result) {
+    return result == LoadResult::unsupportedEncoding ? messages::encodingUnsupported : messages::sourceUnreadable;
 }
 
 // Shows one line per contact line that could not be written; returns their number.
@@ -112,8 +112,8 @@ int run(const std::filesystem::path& source, const std::filesystem::path& destin
     Account facts;
     ContactList list;
     if (account != nullptr) list.keepAccount(&facts);
-    const int loaded = loadSourceFile(source, list);
-    if (loaded != Success) {
+    const LoadResult loaded = loadSourceFile(source, list);
+    if (loaded != LoadResult::loaded) {
         ui.showError(loadFailureText(loaded));
         ui.appendMessage(messages::failed);
         return -1;
@@ -199,8 +199,8 @@ int checkSource(const std::filesystem::path& source, UserInterface& ui, std::str
         Account facts;
         ContactList list;
         list.keepAccount(&facts);
-        const int loaded = loadSourceFile(source, list);
-        if (loaded != Success) return fail(loadFailureText(loaded));
+        const LoadResult loaded = loadSourceFile(source, list);
+        if (loaded != LoadResult::loaded) return fail(loadFailureText(loaded));
         account = describeAccount(list, facts);
         return 0;
     } catch (const std::exception&) {

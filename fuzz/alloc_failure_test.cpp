@@ -159,7 +159,7 @@ int checkLoad(const std::filesystem::path& path) {
     allocations = 0;
     failAt = 0;
     armed = true;
-    const int expected = loadSourceFile(path, reference);
+    const LoadResult expected = loadSourceFile(path, reference);
     armed = false;
     const long long total = allocations;
     const std::string referenceText = describe(reference);
@@ -172,7 +172,7 @@ int checkLoad(const std::filesystem::path& path) {
             failAt = n;
             failAll = all;
             armed = true;
-            int result = 0;
+            LoadResult result = LoadResult::loaded;
             try {
                 result = loadSourceFile(path, list);
             } catch (...) {
@@ -185,11 +185,12 @@ int checkLoad(const std::filesystem::path& path) {
             failAll = false;
             const std::string where = path.filename().string() + " failing allocation " + std::to_string(n) +
                                       (all ? " and all after it" : "") + ": ";
-            if (result == OutOfMemory) {
+            if (result == LoadResult::outOfMemory) {
                 ++exhausted;
-                if (!list.empty()) fail(where + "-4 with a non-empty list");
+                if (!list.empty()) fail(where + "out of memory with a non-empty list");
             } else if (result != expected) {
-                fail(where + "result " + std::to_string(result) + ", expected " + std::to_string(expected) + " or -4");
+                fail(where + "result " + std::to_string(static_cast<int>(result)) + ", expected " +
+                     std::to_string(static_cast<int>(expected)) + " or out of memory");
             } else if (describe(list) != referenceText) {
                 fail(where + "reported success with different contacts");
             }

@@ -74,8 +74,8 @@ std::string upToZero(std::string text) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
-    const int transferEncoding = data[0] % 3;  // none, BASE64, QUOTED-PRINTABLE
-    const int charset = data[0] / 3 % 3;       // none, SHIFT_JIS, UTF-8
+    const auto transferEncoding = static_cast<TransferEncoding>(data[0] % 3);
+    const auto charset = static_cast<Charset>(data[0] / 3 % 3);
     const std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
 
     const std::string base64 = decodeBase64(text);
@@ -98,10 +98,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // A value token never holds a zero byte: the text ends before it.
     const std::string token = upToZero(std::string(text));
-    std::string transferred = transferEncoding == EncodingBase64            ? upToZero(decodeBase64(token))
-                              : transferEncoding == EncodingQuotedPrintable ? upToZero(decodeQuotedPrintable(token))
-                                                                            : token;
-    const std::string expected = charset == CharsetUtf8 ? utf8ToAnsi(transferred) : transferred;
+    std::string transferred = transferEncoding == TransferEncoding::base64 ? upToZero(decodeBase64(token))
+                              : transferEncoding == TransferEncoding::quotedPrintable
+                                  ? upToZero(decodeQuotedPrintable(token))
+                                  : token;
+    const std::string expected = charset == Charset::utf8 ? utf8ToAnsi(transferred) : transferred;
     FUZZ_CHECK(decodeValue(token, transferEncoding, charset) == expected);
     std::string reused = "left over from the previous value";
     decodeValue(token, transferEncoding, charset, reused);

@@ -162,10 +162,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ContactList list;
     const bool withAccount = size % 2 == 1;
     if (withAccount) list.keepAccount(&account);
-    const int result = loadSourceFile(sourcePath(), list);
+    const LoadResult result = loadSourceFile(sourcePath(), list);
     const bool bigEndian = input.size() >= 2 && input.substr(0, 2) == "\xFE\xFF";
-    FUZZ_CHECK(result == (bigEndian ? UnsupportedEncoding : Success));
-    if (result != Success) {
+    FUZZ_CHECK(result == (bigEndian ? LoadResult::unsupportedEncoding : LoadResult::loaded));
+    if (result != LoadResult::loaded) {
         FUZZ_CHECK(list.empty());
         return 0;
     }

@@ -97,6 +97,12 @@ const std::array<bool, 256>& leadByteTable();
 // short, or nothing when the system does not say.
 std::optional<std::uint64_t> availableMemory();
 
+// Asks that a large block of memory, filled once and kept to the end of the
+// run, be backed by large pages where the system gives them on request, so
+// that filling it costs far fewer page faults. Only a hint: where there are
+// no such pages, or they need a privilege, nothing changes.
+void preferLargePages(void* block, std::size_t size);
+
 // Console output and input for the command-line front end.
 enum class Stream { output, error };
 bool isTerminal(Stream stream);

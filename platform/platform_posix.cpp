@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -161,6 +162,16 @@ std::string ansiToUtf8(std::string_view ansi) {
 
 const std::array<bool, 256>& leadByteTable() {
     return cp932::leadBytes();
+}
+
+void preferLargePages([[maybe_unused]] void* block, [[maybe_unused]] std::size_t size) {
+#ifdef MADV_HUGEPAGE
+    // Only the whole large pages inside the block can be advised.
+    constexpr std::uintptr_t largePage = std::uintptr_t{2} << 20;
+    const auto begin = (reinterpret_cast<std::uintptr_t>(block) + largePage - 1) & ~(largePage - 1);
+    const auto end = (reinterpret_cast<std::uintptr_t>(block) + size) & ~(largePage - 1);
+    if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#endif
 }
 
 std::optional<std::uint64_t> availableMemory() {

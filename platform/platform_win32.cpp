@@ -275,6 +275,11 @@ const std::array<bool, 256>& leadByteTable() {
     return table;
 }
 
+void preferLargePages(void*, std::size_t) {
+    // Large pages on Windows need the "lock pages in memory" privilege, which
+    // an ordinary user does not hold.
+}
+
 std::optional<std::uint64_t> availableMemory() {
     // Physical memory that is free or can be freed without paging, the
     // counterpart of what Linux reports as available.

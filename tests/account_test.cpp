@@ -91,7 +91,7 @@ TEST(AccountFacts, Utf8WithoutCharsetCountsOnlyWhenTheFileBearsItOut) {
         test::writeFile(dir / "book.vcf", text);
         Read r;
         r.list.keepAccount(&r.account);
-        ASSERT_EQ(loadSourceFile(dir / "book.vcf", r.list), Success);
+        ASSERT_EQ(loadSourceFile(dir / "book.vcf", r.list), LoadResult::loaded);
         int shown = 0;
         for (const BlockFacts& block : r.account.blocks())
             for (const LostLine& line : block.lost)
@@ -113,7 +113,7 @@ TEST(AccountFacts, StayInStepWithTheRecords) {
     test::writeFile(dir / "book.vcf", text);
     Read r;
     r.list.keepAccount(&r.account);
-    ASSERT_EQ(loadSourceFile(dir / "book.vcf", r.list), Success);
+    ASSERT_EQ(loadSourceFile(dir / "book.vcf", r.list), LoadResult::loaded);
     ASSERT_EQ(r.list.count(), 2u);
     ASSERT_EQ(r.account.blocks().size(), 2u);
     EXPECT_EQ(r.account.blocks()[1].beginLine, 3 + padding + 1);

@@ -58,18 +58,21 @@ TEST(DecodeQuotedPrintable, DecodesEscapes) {
 }
 
 TEST(DecodeValue, TransferDecodesThenConverts) {
-    EXPECT_EQ(decodeValue("abc", EncodingNone, CharsetNone), "abc");
-    for (int encoding : {0, 1, 2})
-        for (int charset : {0, 1, 2}) EXPECT_EQ(decodeValue("", encoding, charset), "");
-    EXPECT_EQ(decodeValue("44GC", EncodingBase64, CharsetUtf8), "\x82\xA0");
-    EXPECT_EQ(decodeValue("44GC", EncodingBase64, CharsetShiftJis), "\xE3\x81\x82");
-    EXPECT_EQ(decodeValue("=82=A0", EncodingQuotedPrintable, CharsetShiftJis), "\x82\xA0");
-    EXPECT_EQ(decodeValue("=e3=81=82", EncodingQuotedPrintable, CharsetUtf8), "\x82\xA0");
+    constexpr TransferEncoding plain = TransferEncoding::none, base64 = TransferEncoding::base64,
+                               quotedPrintable = TransferEncoding::quotedPrintable;
+    constexpr Charset noCharset = Charset::none, shiftJis = Charset::shiftJis, utf8 = Charset::utf8;
+    EXPECT_EQ(decodeValue("abc", plain, noCharset), "abc");
+    for (TransferEncoding encoding : {plain, base64, quotedPrintable})
+        for (Charset charset : {noCharset, shiftJis, utf8}) EXPECT_EQ(decodeValue("", encoding, charset), "");
+    EXPECT_EQ(decodeValue("44GC", base64, utf8), "\x82\xA0");
+    EXPECT_EQ(decodeValue("44GC", base64, shiftJis), "\xE3\x81\x82");
+    EXPECT_EQ(decodeValue("=82=A0", quotedPrintable, shiftJis), "\x82\xA0");
+    EXPECT_EQ(decodeValue("=e3=81=82", quotedPrintable, utf8), "\x82\xA0");
     // Decoded text ends at its first zero byte.
-    EXPECT_EQ(decodeValue("QQ==", EncodingBase64, CharsetNone), "A");
-    EXPECT_EQ(decodeValue("a=00b", EncodingQuotedPrintable, CharsetNone), "a");
+    EXPECT_EQ(decodeValue("QQ==", base64, noCharset), "A");
+    EXPECT_EQ(decodeValue("a=00b", quotedPrintable, noCharset), "a");
     // UTF-8 on a line that does not say so passes byte for byte.
-    EXPECT_EQ(decodeValue("\xE3\x81\x82", EncodingNone, CharsetNone), "\xE3\x81\x82");
+    EXPECT_EQ(decodeValue("\xE3\x81\x82", plain, noCharset), "\xE3\x81\x82");
 }
 
 TEST(Utf8ToAnsi, ConvertsIntoCodePage932) {

@@ -12,20 +12,26 @@
 namespace velmora {
 namespace {
 
+constexpr Charset noCharset = Charset::none, sjis = Charset::shiftJis, utf8 = Charset::utf8;
+constexpr TransferEncoding plain = TransferEncoding::none, b64 = TransferEncoding::base64,
+                           qp = TransferEncoding::quotedPrintable;
+
 struct Handed {
     std::string line;
-    int charset;
-    int encoding;
+    Charset charset;
+    TransferEncoding encoding;
     bool operator==(const Handed&) const = default;
 };
 
 std::ostream& operator<<(std::ostream& os, const Handed& h) {
-    return os << '{' << ::testing::PrintToString(h.line) << ", " << h.charset << ", " << h.encoding << '}';
+    return os << '{' << ::testing::PrintToString(h.line) << ", " << static_cast<int>(h.charset) << ", "
+              << static_cast<int>(h.encoding) << '}';
 }
 
 std::vector<Handed> logicalLines(std::string_view text) {
     std::vector<Handed> lines;
-    assembleLogicalLines(text, [&](std::string_view line, const LineState& state) {
+    LineCutter cutter(text);
+    assembleLogicalLines(cutter, [&](std::string_view line, const LineState& state) {
         lines.push_back({std::string(line), state.charset, state.encoding});
     });
     return lines;
@@ -63,21 +69,22 @@ TEST(LineCutter, CutsAtCrLfWhileOneFollowsThenAtLf) {
 std::vector<std::string> streamedLines(std::string_view text, std::size_t pieceSize) {
     std::size_t at = 0;
     const std::size_t crlf = text.substr(0, text.find('\0')).rfind("\r\n");
-    StreamLineCutter cutter(
+    LineCutter cutter(
         [&](char* buffer, std::size_t size) -> std::optional<std::size_t> {
             const std::size_t n = std::min(size, text.size() - at);
             std::memcpy(buffer, text.data() + at, n);
             at += n;
             return n;
         },
-        crlf == std::string_view::npos ? StreamLineCutter::kNone : crlf, pieceSize);
+        crlf == std::string_view::npos ? std::nullopt : std::optional<std::uint64_t>(crlf), pieceSize,
+        LastCrlfIs::known);
     std::vector<std::string> lines;
     for (std::string_view line; cutter.next(line);) lines.emplace_back(line);
-    EXPECT_FALSE(cutter.failed());
+    EXPECT_EQ(cutter.result(), CutResult::complete);
     return lines;
 }
 
-TEST(StreamLineCutter, CutsLikeTheWholeTextAtEveryPieceSize) {
+TEST(LineCutter, CutsAPieceByPieceTextLikeTheWholeText) {
     const std::string_view texts[] = {
         "",
         "A",
@@ -96,118 +103,136 @@ TEST(StreamLineCutter, CutsLikeTheWholeTextAtEveryPieceSize) {
     }
 }
 
-TEST(StreamLineCutter, AGuessedLastCrLfIsCheckedOnTheWay) {
+TEST(LastCrlfFinder, FindsTheLastCrLfAcrossPieces) {
+    for (std::string_view text : {"", "A\r", "\r\n", "A\r\nB\r\nC", "A\r\nB\r", "\r\r\n\n", "A\nB\rC"}) {
+        const std::size_t at = text.rfind("\r\n");
+        const auto expected = at == std::string_view::npos ? std::nullopt : std::optional<std::uint64_t>(at);
+        for (std::size_t piece : {1, 2, 3, 100}) {
+            LastCrlfFinder finder;
+            for (std::size_t i = 0; i < text.size(); i += piece) finder.add(text.substr(i, piece));
+            EXPECT_EQ(finder.offset(), expected) << ::testing::PrintToString(std::string(text)) << " " << piece;
+        }
+    }
+}
+
+TEST(LineCutter, AGuessedLastCrLfIsCheckedOnTheWay) {
     struct Case {
         std::string_view text;
-        std::uint64_t guess;
+        std::optional<std::uint64_t> guess;
         bool wrong;
     } cases[] = {
         {"A\r\nB\r\nC", 4, false},
-        {"A\nB\nC", StreamLineCutter::kNone, false},
-        {"A\r\nB\nC", StreamLineCutter::kNone, true},    // a CR LF the guess did not know
+        {"A\nB\nC", std::nullopt, false},
+        {"A\r\nB\nC", std::nullopt, true},               // a CR LF the guess did not know
         {"A\r\nB\r\nC", 1, true},                        // a later CR LF
         {std::string_view("A\r\nB\0\r\n", 7), 5, true},  // the text ends before the guess
     };
     for (const auto& c : cases) {
         std::size_t at = 0;
-        StreamLineCutter cutter(
+        LineCutter cutter(
             [&](char* buffer, std::size_t size) -> std::optional<std::size_t> {
                 const std::size_t n = std::min(size, c.text.size() - at);
                 std::memcpy(buffer, c.text.data() + at, n);
                 at += n;
                 return n;
             },
-            c.guess, 2, true);
+            c.guess, 2, LastCrlfIs::guessed);
         std::vector<std::string> lines;
         for (std::string_view line; cutter.next(line);) lines.emplace_back(line);
-        EXPECT_EQ(cutter.wrongGuess(), c.wrong) << ::testing::PrintToString(std::string(c.text));
+        EXPECT_EQ(cutter.result() == CutResult::wrongGuess, c.wrong) << ::testing::PrintToString(std::string(c.text));
         if (!c.wrong) {
             EXPECT_EQ(lines, physicalLines(c.text));
         }
     }
 }
 
-TEST(StreamLineCutter, ReportsAFailedRead) {
+TEST(LineCutter, ReportsAFailedRead) {
     int calls = 0;
-    StreamLineCutter cutter(
+    LineCutter cutter(
         [&](char* buffer, std::size_t) -> std::optional<std::size_t> {
             if (calls++ > 0) return std::nullopt;
             std::memcpy(buffer, "A\nB", 3);
             return 3;
         },
-        StreamLineCutter::kNone, 3);
+        std::nullopt, 3, LastCrlfIs::known);
     std::string_view line;
     ASSERT_TRUE(cutter.next(line));
     EXPECT_EQ(line, "A");
     EXPECT_FALSE(cutter.next(line));
-    EXPECT_TRUE(cutter.failed());
+    EXPECT_EQ(cutter.result(), CutResult::readFailed);
 }
 
 TEST(LogicalLines, PlainLinesAreHandedOverAsTheyAre) {
-    EXPECT_EQ(logicalLines(""), (std::vector<Handed>{{"", 0, 0}}));
-    EXPECT_EQ(logicalLines("A:1\nB:2"), (std::vector<Handed>{{"A:1", 0, 0}, {"B:2", 0, 0}}));
+    EXPECT_EQ(logicalLines(""), (std::vector<Handed>{{"", noCharset, plain}}));
+    EXPECT_EQ(logicalLines("A:1\nB:2"), (std::vector<Handed>{{"A:1", noCharset, plain}, {"B:2", noCharset, plain}}));
     // The text ends at its first zero byte.
-    EXPECT_EQ(logicalLines(std::string_view("A:1\0\nB:2", 8)), (std::vector<Handed>{{"A:1", 0, 0}}));
+    EXPECT_EQ(logicalLines(std::string_view("A:1\0\nB:2", 8)), (std::vector<Handed>{{"A:1", noCharset, plain}}));
 }
 
 TEST(LogicalLines, Base64ContinuationLinesAreJoined) {
-    EXPECT_EQ(
-        logicalLines("PHOTO;ENCODING=BASE64;TYPE=JPEG:AAAA\r\n BBBB\r\n  CCCC\r\n\r\nN:x"),
-        (std::vector<Handed>{{"PHOTO;ENCODING=BASE64;TYPE=JPEG:AAAABBBB CCCC", 0, 1}, {"", 0, 0}, {"N:x", 0, 0}}));
+    EXPECT_EQ(logicalLines("PHOTO;ENCODING=BASE64;TYPE=JPEG:AAAA\r\n BBBB\r\n  CCCC\r\n\r\nN:x"),
+              (std::vector<Handed>{{"PHOTO;ENCODING=BASE64;TYPE=JPEG:AAAABBBB CCCC", noCharset, b64},
+                                   {"", noCharset, plain},
+                                   {"N:x", noCharset, plain}}));
     // A tab is no continuation.
-    EXPECT_EQ(logicalLines("X;BASE64:AA\n\tBB\n"),
-              (std::vector<Handed>{{"X;BASE64:AA", 0, 1}, {"\tBB", 0, 0}, {"", 0, 0}}));
+    EXPECT_EQ(
+        logicalLines("X;BASE64:AA\n\tBB\n"),
+        (std::vector<Handed>{{"X;BASE64:AA", noCharset, b64}, {"\tBB", noCharset, plain}, {"", noCharset, plain}}));
     // ENCODING=b is not BASE64: each line stands alone.
     EXPECT_EQ(logicalLines("PHOTO;ENCODING=b:AA\n BB"),
-              (std::vector<Handed>{{"PHOTO;ENCODING=b:AA", 0, 0}, {" BB", 0, 0}}));
+              (std::vector<Handed>{{"PHOTO;ENCODING=b:AA", noCharset, plain}, {" BB", noCharset, plain}}));
 }
 
 TEST(LogicalLines, TheLineAfterABase64ValueIsExaminedAfresh) {
     // Neither BASE64-decoded with the photo's codes nor left unjoined.
-    EXPECT_EQ(
-        logicalLines("PHOTO;ENCODING=BASE64:AAAA\r\n BBBB\r\nTEL;CELL:090\r\nEND:VCARD"),
-        (std::vector<Handed>{{"PHOTO;ENCODING=BASE64:AAAABBBB", 0, 1}, {"TEL;CELL:090", 0, 0}, {"END:VCARD", 0, 0}}));
-    EXPECT_EQ(
-        logicalLines("PHOTO;ENCODING=BASE64:AAAA\nNOTE;QUOTED-PRINTABLE;CHARSET=UTF-8:a=\nb\nX"),
-        (std::vector<Handed>{
-            {"PHOTO;ENCODING=BASE64:AAAA", 0, 1}, {"NOTE;QUOTED-PRINTABLE;CHARSET=UTF-8:ab", 2, 2}, {"X", 0, 0}}));
+    EXPECT_EQ(logicalLines("PHOTO;ENCODING=BASE64:AAAA\r\n BBBB\r\nTEL;CELL:090\r\nEND:VCARD"),
+              (std::vector<Handed>{{"PHOTO;ENCODING=BASE64:AAAABBBB", noCharset, b64},
+                                   {"TEL;CELL:090", noCharset, plain},
+                                   {"END:VCARD", noCharset, plain}}));
+    EXPECT_EQ(logicalLines("PHOTO;ENCODING=BASE64:AAAA\nNOTE;QUOTED-PRINTABLE;CHARSET=UTF-8:a=\nb\nX"),
+              (std::vector<Handed>{{"PHOTO;ENCODING=BASE64:AAAA", noCharset, b64},
+                                   {"NOTE;QUOTED-PRINTABLE;CHARSET=UTF-8:ab", utf8, qp},
+                                   {"X", noCharset, plain}}));
 }
 
 TEST(LogicalLines, QuotedPrintableSoftLineBreaksAreJoined) {
-    EXPECT_EQ(logicalLines("NOTE;ENCODING=QUOTED-PRINTABLE:abc=\r\ndef=\r\nghi\r\nN:x"),
-              (std::vector<Handed>{{"NOTE;ENCODING=QUOTED-PRINTABLE:abcdefghi", 0, 2}, {"N:x", 0, 0}}));
+    EXPECT_EQ(
+        logicalLines("NOTE;ENCODING=QUOTED-PRINTABLE:abc=\r\ndef=\r\nghi\r\nN:x"),
+        (std::vector<Handed>{{"NOTE;ENCODING=QUOTED-PRINTABLE:abcdefghi", noCharset, qp}, {"N:x", noCharset, plain}}));
     EXPECT_EQ(logicalLines("NOTE;QUOTED-PRINTABLE:a=\n  b"),
-              (std::vector<Handed>{{"NOTE;QUOTED-PRINTABLE:a  b", 0, 2}}));
+              (std::vector<Handed>{{"NOTE;QUOTED-PRINTABLE:a  b", noCharset, qp}}));
     // "=" followed by a blank is no soft line break.
     EXPECT_EQ(logicalLines("NOTE;QUOTED-PRINTABLE:a= \nb:c"),
-              (std::vector<Handed>{{"NOTE;QUOTED-PRINTABLE:a= ", 0, 2}, {"b:c", 0, 0}}));
+              (std::vector<Handed>{{"NOTE;QUOTED-PRINTABLE:a= ", noCharset, qp}, {"b:c", noCharset, plain}}));
     // An empty line ends the value and adds nothing.
     EXPECT_EQ(logicalLines("NOTE;QUOTED-PRINTABLE:a=\n\nb:c"),
-              (std::vector<Handed>{{"NOTE;QUOTED-PRINTABLE:a", 0, 2}, {"b:c", 0, 0}}));
+              (std::vector<Handed>{{"NOTE;QUOTED-PRINTABLE:a", noCharset, qp}, {"b:c", noCharset, plain}}));
     // A value still folded at the end of the text is dropped.
-    EXPECT_EQ(logicalLines("N:x\nNOTE;QUOTED-PRINTABLE:a="), (std::vector<Handed>{{"N:x", 0, 0}}));
+    EXPECT_EQ(logicalLines("N:x\nNOTE;QUOTED-PRINTABLE:a="), (std::vector<Handed>{{"N:x", noCharset, plain}}));
 }
 
 TEST(LogicalLines, EndOfContactEndsAnUnfinishedQuotedPrintableValue) {
     EXPECT_EQ(logicalLines("NOTE;ENCODING=QUOTED-PRINTABLE:abc=\r\nend:vcard\r\n"),
-              (std::vector<Handed>{{"NOTE;ENCODING=QUOTED-PRINTABLE:abc", 0, 2}, {"end:vcard", 0, 0}, {"", 0, 0}}));
+              (std::vector<Handed>{{"NOTE;ENCODING=QUOTED-PRINTABLE:abc", noCharset, qp},
+                                   {"end:vcard", noCharset, plain},
+                                   {"", noCharset, plain}}));
     // Anything else, BEGIN:VCARD included, is still joined.
     EXPECT_EQ(logicalLines("NOTE;QUOTED-PRINTABLE:a=\nBEGIN:VCARD\n"),
-              (std::vector<Handed>{{"NOTE;QUOTED-PRINTABLE:aBEGIN:VCARD", 0, 2}, {"", 0, 0}}));
+              (std::vector<Handed>{{"NOTE;QUOTED-PRINTABLE:aBEGIN:VCARD", noCharset, qp}, {"", noCharset, plain}}));
 }
 
 TEST(LogicalLines, CharsetAndEncodingKeywords) {
     struct Case {
         std::string_view line;
-        int charset;
-        int encoding;
+        Charset charset;
+        TransferEncoding encoding;
     } cases[] = {
-        {"N;CHARSET=SHIFT_JIS:x", 1, 0},
-        {"N;charset=utf-8:x", 2, 0},
-        {"N;CHARSET=SHIFT_JIS;CHARSET=UTF-8:x", 2, 0},
-        {"N;BASE64;QUOTED-PRINTABLE:x", 0, 2},
-        {"X-BASE64-THING:x", 0, 1},
-        {"N:CHARSET=UTF-8", 0, 0},  // only parameters count, not the value
+        {"N;CHARSET=SHIFT_JIS:x", sjis, plain},
+        {"N;charset=utf-8:x", utf8, plain},
+        {"N;CHARSET=SHIFT_JIS;CHARSET=UTF-8:x", utf8, plain},
+        {"N;BASE64;QUOTED-PRINTABLE:x", noCharset, qp},
+        {"X-BASE64-THING:x", noCharset, b64},
+        {"N:CHARSET=UTF-8", noCharset, plain},  // only parameters count, not the value
     };
     for (const auto& c : cases) {
         const auto lines = logicalLines(std::string(c.line) + "\n");
@@ -218,9 +243,29 @@ TEST(LogicalLines, CharsetAndEncodingKeywords) {
 
 TEST(ParseVcardText, BuildsContactsFromTheWholeText) {
     ContactList list;
-    EXPECT_EQ(parseVcardText("BEGIN:VCARD\nN:a\nEND:VCARD\nBEGIN:VCARD\nN:b\nEND:VCARD\n", list), 0);
+    parseVcardText("BEGIN:VCARD\nN:a\nEND:VCARD\nBEGIN:VCARD\nN:b\nEND:VCARD\n", list);
     ASSERT_EQ(list.count(), 2u);
     EXPECT_EQ(test::fieldText(list, list.records[1], Field::fullName), "b");
+}
+
+TEST(ParseVcardText, AFoldedLineIsMappedByTheHeadOfTheWholeLogicalLine) {
+    struct Case {
+        std::string_view line;
+        std::string_view fullName;
+        bool unsupported;
+    } cases[] = {
+        {"N;CHARSET=SHIFT_JIS;ENCODING=QUOTED-PRINTABLE:=82=A0;=\r\n=82=A2", "\x82\xA0 \x82\xA2", false},
+        // The head runs on into the continuation line, which names the charset.
+        {"N;ENCODING=QUOTED-PRINTABLE=\r\n;CHARSET=ISO-8859-1:ab", "ab", true},
+        {"N;CHARSET=ISO-8859-1;ENCODING=QUOTED-PRINTABLE:a=\r\nb", "ab", true},
+        {"N;ENCODING=8BIT;CHARSET=SHIFT_JIS:ab", "ab", true},
+    };
+    for (const auto& c : cases) {
+        const ContactList list = test::parse("BEGIN:VCARD\r\n" + std::string(c.line) + "\r\nEND:VCARD\r\n");
+        ASSERT_EQ(list.count(), 1u) << c.line;
+        EXPECT_EQ(test::fieldText(list, list.records[0], Field::fullName), c.fullName) << c.line;
+        EXPECT_EQ(list.records[0].unsupported, c.unsupported) << c.line;
+    }
 }
 
 TEST(ParseVcardText, LongLinesAndManySeparatorsStayLinear) {

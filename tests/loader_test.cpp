@@ -24,7 +24,7 @@ std::string utf16(std::string_view ascii) {
 }
 
 struct Loaded {
-    int result;
+    LoadResult result;
     std::size_t records;
     std::string name;
 };
@@ -34,33 +34,35 @@ Loaded load(std::string_view bytes) {
     const auto path = dir / "book.vcf";
     test::writeFile(path, bytes);
     ContactList list;
-    const int result = loadSourceFile(path, list);
+    const LoadResult result = loadSourceFile(path, list);
     return {result, list.count(), list.empty() ? "" : test::fieldText(list, list.records[0], Field::fullName)};
 }
 
 TEST(LoadSourceFile, RecognisesByteOrderMarks) {
+    constexpr LoadResult ok = LoadResult::loaded;
+    constexpr LoadResult refused = LoadResult::unsupportedEncoding;
     struct Case {
         const char* what;
         std::string bytes;
-        int result;
+        LoadResult result;
         std::size_t records;
     } cases[] = {
-        {"empty file", "", 0, 0},
-        {"one byte", "B", 0, 0},
-        {"no mark", kCard, 0, 1},
-        {"UTF-8 mark", "\xEF\xBB\xBF" + kCard, 0, 1},
-        {"UTF-8 mark alone", "\xEF\xBB\xBF", 0, 0},
-        {"broken UTF-8 mark is text", "\xEF\xBB" + kCard, 0, 0},
-        {"two bytes EF BB", "\xEF\xBB", 0, 0},
-        {"UTF-16LE mark alone", "\xFF\xFE", 0, 0},
-        {"UTF-16LE", "\xFF\xFE" + utf16(kCard), 0, 1},
-        {"UTF-16LE odd byte dropped", "\xFF\xFE" + utf16(kCard) + "Z", 0, 1},
-        {"FF FE 00 00 is UTF-16LE", "\xFF\xFE\0\0"s + kCard, 0, 0},
-        {"UTF-16BE refused", "\xFE\xFF" + kCard, -5, 0},
-        {"UTF-16BE mark alone", "\xFE\xFF", -5, 0},
-        {"UTF-16LE without mark ends at its first zero", utf16(kCard), 0, 0},
-        {"zero byte ends the text", "BEGIN:VCARD\r\nN:A\r\nEND:VCARD\r\n\0BEGIN:VCARD\r\nN:B\r\nEND:VCARD\r\n"s, 0, 1},
-        {"zero code unit ends UTF-16 text", "\xFF\xFE" + utf16(kCard) + "\0\0"s + utf16(kCard), 0, 1},
+        {"empty file", "", ok, 0},
+        {"one byte", "B", ok, 0},
+        {"no mark", kCard, ok, 1},
+        {"UTF-8 mark", "\xEF\xBB\xBF" + kCard, ok, 1},
+        {"UTF-8 mark alone", "\xEF\xBB\xBF", ok, 0},
+        {"broken UTF-8 mark is text", "\xEF\xBB" + kCard, ok, 0},
+        {"two bytes EF BB", "\xEF\xBB", ok, 0},
+        {"UTF-16LE mark alone", "\xFF\xFE", ok, 0},
+        {"UTF-16LE", "\xFF\xFE" + utf16(kCard), ok, 1},
+        {"UTF-16LE odd byte dropped", "\xFF\xFE" + utf16(kCard) + "Z", ok, 1},
+        {"FF FE 00 00 is UTF-16LE", "\xFF\xFE\0\0"s + kCard, ok, 0},
+        {"UTF-16BE refused", "\xFE\xFF" + kCard, refused, 0},
+        {"UTF-16BE mark alone", "\xFE\xFF", refused, 0},
+        {"UTF-16LE without mark ends at its first zero", utf16(kCard), ok, 0},
+        {"zero byte ends the text", "BEGIN:VCARD\r\nN:A\r\nEND:VCARD\r\n\0BEGIN:VCARD\r\nN:B\r\nEND:VCARD\r\n"s, ok, 1},
+        {"zero code unit ends UTF-16 text", "\xFF\xFE" + utf16(kCard) + "\0\0"s + utf16(kCard), ok, 1},
     };
     for (const auto& c : cases) {
         const Loaded loaded = load(c.bytes);
@@ -74,23 +76,23 @@ TEST(LoadSourceFile, ConvertsUtf16IntoTheAnsiCodePage) {
     const std::string text =
         "\xFF\xFE" + utf16("BEGIN:VCARD\r\nN:") + "\x71\x5C\x30\x75" + "\xAC\x20"s + utf16("\r\nEND:VCARD\r\n");
     const Loaded loaded = load(text);
-    EXPECT_EQ(loaded.result, 0);
+    EXPECT_EQ(loaded.result, LoadResult::loaded);
     EXPECT_EQ(loaded.name, "\x8E\x52\x93\x63?");
 }
 
 TEST(LoadSourceFile, MissingOrLockedSourceFailsToOpen) {
     test::TempDir dir;
     ContactList list;
-    EXPECT_EQ(loadSourceFile(dir / "missing.vcf", list), -1);
-    EXPECT_EQ(loadSourceFile(dir.path(), list), -1);  // a folder
+    EXPECT_EQ(loadSourceFile(dir / "missing.vcf", list), LoadResult::openFailed);
+    EXPECT_EQ(loadSourceFile(dir.path(), list), LoadResult::openFailed);  // a folder
 
     const auto path = dir / "book.vcf";
     test::writeFile(path, kCard);
     platform::SourceFile holder;
     ASSERT_TRUE(holder.open(path));
-    EXPECT_EQ(loadSourceFile(path, list), -1);
+    EXPECT_EQ(loadSourceFile(path, list), LoadResult::openFailed);
     holder.close();
-    EXPECT_EQ(loadSourceFile(path, list), 0);
+    EXPECT_EQ(loadSourceFile(path, list), LoadResult::loaded);
     EXPECT_EQ(list.count(), 1u);
 }
 
@@ -130,7 +132,7 @@ TEST(LoadSourceFile, LargeFilesReadInPiecesGiveTheSameContacts) {
         test::TempDir dir;
         test::writeFile(dir / "big.vcf", *text);
         ContactList loaded;
-        ASSERT_EQ(loadSourceFile(dir / "big.vcf", loaded), 0);
+        ASSERT_EQ(loadSourceFile(dir / "big.vcf", loaded), LoadResult::loaded);
         ContactList parsed;
         parseVcardText(*text, parsed);
         EXPECT_GT(loaded.count(), 1000u);
@@ -144,7 +146,7 @@ TEST(LoadSourceFile, NeverChangesTheSource) {
     const std::string bytes = "\xFF\xFE" + utf16(kCard);
     test::writeFile(path, bytes);
     ContactList list;
-    EXPECT_EQ(loadSourceFile(path, list), 0);
+    EXPECT_EQ(loadSourceFile(path, list), LoadResult::loaded);
     EXPECT_EQ(test::readFile(path), bytes);
 }
 

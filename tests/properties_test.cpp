@@ -166,8 +166,8 @@ TEST(ProcessPropertyLine, UsesTheLineStateCodesForEveryValue) {
     ContactList list;
     LineState state;
     processPropertyLine(list, "BEGIN:VCARD", state);
-    state.charset = CharsetUtf8;
-    state.encoding = EncodingQuotedPrintable;
+    state.charset = Charset::utf8;
+    state.encoding = TransferEncoding::quotedPrintable;
     processPropertyLine(list, "N:=E5=B1=B1;=E7=94=B0", state);
     EXPECT_EQ(fieldText(list, list.records[0], Field::fullName), "\x8E\x52 \x93\x63");
 }

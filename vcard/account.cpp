@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "vcard/decode.h"
+#include "vcard/keywords.h"
 #include "vcard/tokens.h"
 
 namespace velmora {
@@ -103,19 +104,18 @@ void Account::lineLost(Loss loss, const LineState& lineState, std::string_view p
 }
 
 void Account::lineApplied(const LineState& lineState, std::string_view property, std::string_view value, bool stored) {
-    if (lineState.charset == CharsetUtf8 || blocks_.empty()) return;
+    if (lineState.charset == Charset::utf8 || blocks_.empty()) return;
     // A line that names another charset is unsupported and says what its
     // text is; it tells nothing about the lines that name none.
-    static constexpr Keyword kCharset("CHARSET");
-    if (lineState.charset == CharsetNone && containsKeyword(property, profileOf(property), kCharset)) return;
+    if (lineState.charset == Charset::none && containsKeyword(property, profileOf(property), keywords::charset)) return;
     // The value's bytes as they reach the record when no charset applies.
-    const std::string decoded = decodeValue(value, lineState.encoding, CharsetNone);
+    const std::string decoded = decodeValue(value, lineState.encoding, Charset::none);
     if (!hasHighBytes(decoded)) return;
     if (!isWellFormedUtf8(decoded)) {
         ++textNotUtf8_;
         return;
     }
-    if (lineState.charset != CharsetNone || !stored) return;
+    if (lineState.charset != Charset::none || !stored) return;
     LostLine line{Loss::utf8Unconverted, lineState.lineNumber, kept(property, kKeptBytes, false),
                   kept(decoded, kKeptBytes, true)};
     line.alsoShiftJis = isWellFormedShiftJis(decoded);

@@ -7,6 +7,8 @@
 #include <new>
 #include <stdexcept>
 
+#include "platform/platform.h"
+
 namespace velmora {
 
 std::optional<std::string_view> ContactList::text(const ContactRecord& record, Field field) const {
@@ -25,7 +27,14 @@ void ContactList::store(ContactRecord& record, Field field, std::string_view val
     TextRef& ref = record[field];
     ref.offset = static_cast<std::uint32_t>(arena_.size());
     ref.length = static_cast<std::uint32_t>(value.size());
+    const std::size_t capacity = arena_.capacity();
     arena_.append(value);
+    if (arena_.capacity() != capacity) preferLargePages();
+}
+
+void ContactList::preferLargePages() {
+    platform::preferLargePages(records.data(), records.capacity() * sizeof(ContactRecord));
+    platform::preferLargePages(arena_.data(), arena_.capacity());
 }
 
 void ContactList::checkGrowth(std::size_t recordCapacity, std::size_t arenaCapacity) const {
@@ -38,14 +47,17 @@ void ContactList::reserve(std::size_t recordCount, std::size_t textBytes) {
         checkGrowth(recordCount, textBytes);
         records.reserve(recordCount);
         arena_.reserve(textBytes);
+        preferLargePages();
     } catch (const std::exception&) {
     }
 }
 
 ContactRecord& ContactList::addRecord() {
-    if (records.size() == records.capacity())
-        checkGrowth(std::max<std::size_t>(16, records.capacity() * 2), arena_.capacity());
-    return records.emplace_back();
+    const std::size_t capacity = records.capacity();
+    if (records.size() == capacity) checkGrowth(std::max<std::size_t>(16, capacity * 2), arena_.capacity());
+    ContactRecord& record = records.emplace_back();
+    if (records.capacity() != capacity) preferLargePages();
+    return record;
 }
 
 void ContactList::clear() {

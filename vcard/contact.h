@@ -14,21 +14,17 @@ namespace velmora {
 
 class Account;
 
-// Results shared by the reader, the writer and the conversion run.
+// Results of writing to the destination; the reader has its own (LoadResult).
 enum ConversionResult : int {
     Success = 0,
-    OpenFailed = -1,           // opening the source failed
-    ReadFailed = -2,           // reading the source failed
-    WriteFailed = -3,          // a write to the destination failed
-    OutOfMemory = -4,          // memory was exhausted
-    UnsupportedEncoding = -5,  // the source is UTF-16 big-endian
+    WriteFailed = -3,  // a write to the destination failed
 };
 
 // Charset named by a property's parameters.
-enum Charset : std::int32_t { CharsetNone = 0, CharsetShiftJis = 1, CharsetUtf8 = 2 };
+enum class Charset : std::uint8_t { none, shiftJis, utf8 };
 
 // Transfer encoding named by a property's parameters.
-enum TransferEncoding : std::int32_t { EncodingNone = 0, EncodingBase64 = 1, EncodingQuotedPrintable = 2 };
+enum class TransferEncoding : std::uint8_t { none, base64, quotedPrintable };
 
 // The 26 text fields of a contact, in record order.
 enum class Field : std::uint8_t {
@@ -124,6 +120,9 @@ public:
 
 private:
     void checkGrowth(std::size_t recordCapacity, std::size_t arenaCapacity) const;
+    // The records and their text are filled once and kept to the end of the
+    // run: large pages spare most of the page faults of filling them.
+    void preferLargePages();
 
     std::string arena_;
     std::optional<std::uint64_t> limit_;
@@ -146,19 +145,23 @@ enum class AssemblyState : std::int32_t {
 // assembled. `charset` and `encoding` apply to every value of the logical
 // line being handed over.
 struct LineState {
-    std::int32_t charset = CharsetNone;
-    std::int32_t encoding = EncodingNone;
+    Charset charset = Charset::none;
+    TransferEncoding encoding = TransferEncoding::none;
     AssemblyState state = AssemblyState::collecting;
-    std::optional<std::string> pending;  // the logical line assembled so far
+    bool hasPending = false;  // a logical line is being assembled in `pending`
+    // The logical line assembled so far. Its buffer is kept from one logical
+    // line to the next, so that a line costs no allocation.
+    std::string pending;
     // Physical line (counted from 1) where the logical line being handed over
     // began; only an account of the conversion reads it.
     std::uint64_t lineNumber = 0;
 
     void reset() {
-        charset = CharsetNone;
-        encoding = EncodingNone;
+        charset = Charset::none;
+        encoding = TransferEncoding::none;
         state = AssemblyState::collecting;
-        pending.reset();
+        hasPending = false;
+        pending.clear();
     }
 };
 

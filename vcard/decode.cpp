@@ -21,11 +21,17 @@ constexpr std::array<unsigned char, 256> makeBase64Table() {
 }
 constexpr auto kBase64 = makeBase64Table();
 
+// Values of the hexadecimal digits in either case; -1 for every other byte.
+constexpr std::array<signed char, 256> kHexValues = [] {
+    std::array<signed char, 256> table{};
+    table.fill(-1);
+    for (int i = 0; i < 10; ++i) table['0' + i] = static_cast<signed char>(i);
+    for (int i = 0; i < 6; ++i) table['a' + i] = table['A' + i] = static_cast<signed char>(10 + i);
+    return table;
+}();
+
 int hexValue(unsigned char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
+    return kHexValues[c];
 }
 
 bool isAscii(std::string_view text) {
@@ -112,26 +118,29 @@ std::string utf8ToAnsi(std::string_view text) {
     return out;
 }
 
-void decodeValue(std::string_view text, int transferEncoding, int charset, std::string& out) {
-    std::string_view intermediate = text;
+void decodeValue(std::string_view text, TransferEncoding transferEncoding, Charset charset, std::string& out) {
+    // Without a conversion to follow, the transfer decoding goes straight
+    // into `out`.
     thread_local std::string scratch;
-    if (transferEncoding == EncodingBase64 || transferEncoding == EncodingQuotedPrintable) {
-        if (transferEncoding == EncodingBase64)
-            decodeBase64(text, scratch);
+    std::string& transferred = charset == Charset::utf8 ? scratch : out;
+    switch (transferEncoding) {
+    case TransferEncoding::none:
+        transferred.assign(text);
+        break;
+    case TransferEncoding::base64:
+    case TransferEncoding::quotedPrintable:
+        if (transferEncoding == TransferEncoding::base64)
+            decodeBase64(text, transferred);
         else
-            decodeQuotedPrintable(text, scratch);
-        intermediate = scratch;
+            decodeQuotedPrintable(text, transferred);
         // Decoded text is a string up to its first zero byte ("QQ==" is "A").
-        const std::size_t nul = intermediate.find('\0');
-        if (nul != std::string_view::npos) intermediate = intermediate.substr(0, nul);
+        if (const std::size_t nul = transferred.find('\0'); nul != std::string::npos) transferred.resize(nul);
+        break;
     }
-    if (charset == CharsetUtf8)
-        utf8ToAnsi(intermediate, out);
-    else
-        out.assign(intermediate);
+    if (charset == Charset::utf8) utf8ToAnsi(transferred, out);
 }
 
-std::string decodeValue(std::string_view text, int transferEncoding, int charset) {
+std::string decodeValue(std::string_view text, TransferEncoding transferEncoding, Charset charset) {
     std::string out;
     decodeValue(text, transferEncoding, charset, out);
     return out;

@@ -10,13 +10,15 @@
 #include <string>
 #include <string_view>
 
+#include "vcard/contact.h"
+
 namespace velmora {
 
 // The value as the record stores it: transfer-decoded by `transferEncoding`,
 // cut at its first zero byte, then converted from UTF-8 when `charset` is
 // UTF-8. Writes into `out` (replacing its content), reusing its storage.
-void decodeValue(std::string_view text, int transferEncoding, int charset, std::string& out);
-std::string decodeValue(std::string_view text, int transferEncoding, int charset);
+void decodeValue(std::string_view text, TransferEncoding transferEncoding, Charset charset, std::string& out);
+std::string decodeValue(std::string_view text, TransferEncoding transferEncoding, Charset charset);
 
 // The decoded bytes, zero bytes included. Three bytes per group of four
 // characters; a character outside the alphabet counts as 0; a last group of

@@ -31,31 +31,32 @@ std::string_view utf16Text(std::string_view bytes) {
 // read) and where its last CR LF stands.
 struct TextShape {
     std::uint64_t length = 0;
-    std::uint64_t lastCrlf = StreamLineCutter::kNone;
+    std::optional<std::uint64_t> lastCrlf;
 };
 
-// The last CR LF in the last piece of the text, or none there; nothing when
-// the read fails.
-std::optional<std::uint64_t> lastCrlfOfTail(platform::SourceFile& file, std::uint64_t markLength,
-                                            std::uint64_t toRead) {
+// The last CR LF in the last piece of the text, if there is one there;
+// nothing when the read fails.
+std::optional<std::optional<std::uint64_t>> lastCrlfOfTail(platform::SourceFile& file, std::uint64_t markLength,
+                                                           std::uint64_t toRead) {
     const std::uint64_t start = toRead > kPieceSize ? toRead - kPieceSize : 0;
     std::string piece(static_cast<std::size_t>(toRead - start), '\0');
     file.seek(markLength + start);
     const auto delivered = file.read(piece.data(), piece.size());
     if (!delivered) return std::nullopt;
-    const std::size_t at = std::string_view(piece.data(), *delivered).rfind("\r\n");
-    return at == std::string_view::npos ? StreamLineCutter::kNone : start + at;
+    LastCrlfFinder finder(start);
+    finder.add(std::string_view(piece.data(), *delivered));
+    return finder.offset();
 }
 
-// One quick pass over the text in pieces: memchr for the zero byte, and for
-// the last CR LF a look at each piece that holds a CR at all.
+// One quick pass over the text in pieces, for the zero byte that may end it
+// and for its last CR LF.
 std::optional<TextShape> measure(platform::SourceFile& file, std::uint64_t markLength, std::uint64_t toRead) {
     file.seek(markLength);
-    TextShape shape;
+    std::uint64_t length = 0;
+    LastCrlfFinder finder;
     std::string piece(static_cast<std::size_t>(std::min<std::uint64_t>(kPieceSize, toRead + 1)), '\0');
-    bool previousEndsInCr = false;
-    while (shape.length < toRead) {
-        const std::uint64_t wanted = std::min<std::uint64_t>(piece.size(), toRead - shape.length);
+    while (length < toRead) {
+        const std::uint64_t wanted = std::min<std::uint64_t>(piece.size(), toRead - length);
         const auto delivered = file.read(piece.data(), static_cast<std::size_t>(wanted));
         if (!delivered) return std::nullopt;
         std::size_t n = *delivered;
@@ -64,33 +65,26 @@ std::optional<TextShape> measure(platform::SourceFile& file, std::uint64_t markL
             n = static_cast<std::size_t>(static_cast<const char*>(nul) - piece.data());
             ends = true;
         }
-        if (n > 0) {
-            if (previousEndsInCr && piece[0] == '\n') shape.lastCrlf = shape.length - 1;
-            if (std::memchr(piece.data(), '\r', n) != nullptr) {
-                for (std::size_t i = n - 1; i > 0; --i) {
-                    if (piece[i] == '\n' && piece[i - 1] == '\r') {
-                        shape.lastCrlf = shape.length + i - 1;
-                        break;
-                    }
-                }
-            }
-            previousEndsInCr = piece[n - 1] == '\r';
-        }
-        shape.length += n;
+        finder.add(std::string_view(piece.data(), n));
+        length += n;
         if (ends) break;
     }
-    return shape;
+    return TextShape{length, finder.offset()};
 }
 
-int load(const std::filesystem::path& sourcePath, ContactList& list) {
+LoadResult fromCut(CutResult result) {
+    return result == CutResult::readFailed ? LoadResult::readFailed : LoadResult::loaded;
+}
+
+LoadResult load(const std::filesystem::path& sourcePath, ContactList& list) {
     platform::SourceFile file;
-    if (!file.open(sourcePath)) return OpenFailed;
+    if (!file.open(sourcePath)) return LoadResult::openFailed;
     const auto size = file.size();
-    if (!size) return ReadFailed;
+    if (!size) return LoadResult::readFailed;
 
     char probe[3] = {0, 0, 0};
     const auto probed = file.read(probe, sizeof probe);
-    if (!probed) return ReadFailed;
+    if (!probed) return LoadResult::readFailed;
     const auto mark = [&](std::string_view bytes) {
         return *probed >= bytes.size() && std::memcmp(probe, bytes.data(), bytes.size()) == 0;
     };
@@ -100,7 +94,7 @@ int load(const std::filesystem::path& sourcePath, ContactList& list) {
         markLength = 3;
         if (Account* account = list.account()) account->sourceMarkedUtf8();
     } else if (mark("\xFE\xFF")) {
-        return UnsupportedEncoding;
+        return LoadResult::unsupportedEncoding;
     } else if (mark("\xFF\xFE")) {
         markLength = 2;
         utf16 = true;
@@ -111,7 +105,7 @@ int load(const std::filesystem::path& sourcePath, ContactList& list) {
     // machine can convert: it is refused at once rather than after reading
     // for minutes. The list itself may grow only as far as memory lasts.
     const auto available = platform::availableMemory();
-    if (available && toRead > *available) return OutOfMemory;
+    if (available && toRead > *available) return LoadResult::outOfMemory;
     list.limitMemory(available);
     // Room for the contacts a file of this size usually holds (a few hundred
     // bytes each), so that the list seldom moves while it grows; room that
@@ -120,13 +114,14 @@ int load(const std::filesystem::path& sourcePath, ContactList& list) {
 
     if (utf16) {
         // UTF-16 text is converted whole into the ANSI code page first.
-        if (toRead > std::numeric_limits<std::size_t>::max() / 2) return OutOfMemory;
+        if (toRead > std::numeric_limits<std::size_t>::max() / 2) return LoadResult::outOfMemory;
         const auto raw = std::make_unique_for_overwrite<char[]>(static_cast<std::size_t>(toRead));
         const auto delivered = file.read(raw.get(), static_cast<std::size_t>(toRead));
-        if (!delivered) return ReadFailed;
+        if (!delivered) return LoadResult::readFailed;
         std::optional<std::string> text = platform::utf16leToAnsi(utf16Text(std::string_view(raw.get(), *delivered)));
-        if (!text) return OutOfMemory;
-        return parseVcardText(*text, list);
+        if (!text) return LoadResult::outOfMemory;
+        parseVcardText(*text, list);
+        return LoadResult::loaded;
     }
 
     // Byte text is cut into lines as its pieces arrive, so no copy of the
@@ -141,33 +136,33 @@ int load(const std::filesystem::path& sourcePath, ContactList& list) {
         return delivered;
     };
     const auto guess = lastCrlfOfTail(file, markLength, toRead);
-    if (!guess) return ReadFailed;
+    if (!guess) return LoadResult::readFailed;
     file.seek(markLength);
     // A small file is read in one piece of its own size.
     const std::size_t pieceSize = static_cast<std::size_t>(std::min<std::uint64_t>(kPieceSize, toRead + 1));
-    const int result = parseVcardStream(read, *guess, list, pieceSize, true);
-    if (result != 1) return result;
+    const CutResult result = parseVcardStream(read, *guess, list, pieceSize, LastCrlfIs::guessed);
+    if (result != CutResult::wrongGuess) return fromCut(result);
 
     list.clear();
     const auto shape = measure(file, markLength, toRead);
-    if (!shape) return ReadFailed;
+    if (!shape) return LoadResult::readFailed;
     file.seek(markLength);
     left = shape->length;
-    return parseVcardStream(read, shape->lastCrlf, list, pieceSize);
+    return fromCut(parseVcardStream(read, shape->lastCrlf, list, pieceSize, LastCrlfIs::known));
 }
 
 }  // namespace
 
-int loadSourceFile(const std::filesystem::path& sourcePath, ContactList& list) {
+LoadResult loadSourceFile(const std::filesystem::path& sourcePath, ContactList& list) {
     try {
-        const int result = load(sourcePath, list);
-        if (result != Success) list.clear();
+        const LoadResult result = load(sourcePath, list);
+        if (result != LoadResult::loaded) list.clear();
         return result;
     } catch (const std::bad_alloc&) {
     } catch (const std::length_error&) {
     }
     list.clear();
-    return OutOfMemory;
+    return LoadResult::outOfMemory;
 }
 
 }  // namespace velmora

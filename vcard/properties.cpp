@@ -1,10 +1,12 @@
 #include "vcard/properties.h"
 
+#include <array>
 #include <string>
 
 #include "platform/platform.h"
 #include "vcard/account.h"
 #include "vcard/decode.h"
+#include "vcard/keywords.h"
 #include "vcard/placement.h"
 #include "vcard/tokens.h"
 
@@ -13,7 +15,6 @@ namespace {
 
 // Buffers reused from line to line so that a line costs no allocation.
 struct Scratch {
-    TokenList name;
     TokenList value;
     std::string decoded;
     std::string joined;
@@ -112,27 +113,20 @@ void storeWebPage(const Line& line) {
 void storeNotes(const Line& line) {
     storeSingle(line, Field::notes);
 }
-// Only telephone and e-mail lines look at their parameters one by one.
-Tokens nameTokens(const Line& line) {
-    splitTokens(line.nameText, ';', true, scratch().name);
-    return scratch().name;
+// The type keywords of telephone and e-mail lines are looked for in the
+// property name and parameters as one text: no keyword holds a ";", so this
+// finds exactly what a look at each parameter would, without cutting the
+// text at every ";" first.
+Tokens typeText(const Line& line) {
+    return Tokens(&line.nameText, 1);
 }
 
 void storeTelephone(const Line& line) {
-    placeTelephone(line.list, line.record, nameTokens(line), line.value, line.state);
+    placeTelephone(line.list, line.record, typeText(line), line.value, line.state);
 }
 void storeEmail(const Line& line) {
-    placeEmail(line.list, line.record, nameTokens(line), line.value, line.state);
+    placeEmail(line.list, line.record, typeText(line), line.value, line.state);
 }
-
-constexpr Keyword kVersion21("2.1");
-constexpr Keyword kVersion30("3.0");
-constexpr Keyword kCharset("CHARSET");
-constexpr Keyword kShiftJis("SHIFT_JIS");
-constexpr Keyword kUtf8("UTF-8");
-constexpr Keyword kEncoding("ENCODING");
-constexpr Keyword kQuotedPrintable("QUOTED-PRINTABLE");
-constexpr Keyword kBase64("BASE64");
 
 struct PropertyRule {
     std::string_view name;
@@ -151,6 +145,23 @@ const PropertyRule* findRule(std::string_view propertyName) {
         if (equalsIgnoreCase(propertyName, rule.name)) return &rule;
     return nullptr;
 }
+
+// The first letters, in either case, of the property names that a rule reads
+// or that are tested (VERSION). Most lines of a phone's export name other
+// properties ("X-DCM-COLOR", "FN", "PHOTO"), and when no account is kept,
+// this one look turns nearly all of them away before their name is even cut
+// out of the line.
+constexpr std::array<bool, 256> kRuleInitials = [] {
+    std::array<bool, 256> initials{};
+    const auto add = [&](std::string_view name) {
+        const auto c = static_cast<unsigned char>(name[0]);
+        initials[c] = true;
+        initials[c - 'A' + 'a'] = true;
+    };
+    for (const PropertyRule& rule : propertyRules) add(rule.name);
+    add("VERSION");
+    return initials;
+}();
 
 // Sets the flag and tells an account which line set it.
 void markUnsupported(const ContactList& list, ContactRecord& record, UnsupportedBy cause, const LineState& lineState,
@@ -177,36 +188,49 @@ void accountForIgnored(Account& account, std::string_view propertyName, std::str
 
 }  // namespace
 
-int processPropertyLine(ContactList& list, std::string_view line, const LineState& lineState) {
+PropertyLine::PropertyLine(std::string_view line) : text(line) {
     const std::size_t colon = line.find(':');
-    if (colon == std::string_view::npos) return 0;  // not a property line
-    const std::string_view nameText = line.substr(0, colon);
-    const std::string_view valueText = line.substr(colon + 1);
+    hasValue = colon != std::string_view::npos;
+    nameText = hasValue ? line.substr(0, colon) : line;
+    // A short head is profiled byte by byte; a long one (a folded photo line
+    // has no ":") is cheaper to search through each keyword's memchr anchor.
+    profile = nameText.size() <= 64 ? profileOf(nameText) : ~TextProfile{0};
+}
 
-    if (equalsIgnoreCase(line, "BEGIN:VCARD")) {
+void processPropertyLine(ContactList& list, std::string_view line, const LineState& lineState) {
+    processPropertyLine(list, PropertyLine(line), lineState);
+}
+
+void processPropertyLine(ContactList& list, const PropertyLine& line, const LineState& lineState) {
+    if (!line.hasValue) return;  // not a property line
+    if (equalsIgnoreCase(line.text, "BEGIN:VCARD")) {
         list.addRecord();
         if (Account* account = list.account()) account->blockBegun(lineState.lineNumber);
-        return 0;
+        return;
     }
     ContactRecord* record = list.current();
-    if (equalsIgnoreCase(line, "END:VCARD")) {
+    if (equalsIgnoreCase(line.text, "END:VCARD")) {
         if (record != nullptr) record->complete = true;
-        return 0;
+        return;
     }
-    if (record == nullptr || record->complete) return 0;
+    if (record == nullptr || record->complete) return;
+    const std::string_view nameText = line.nameText;
+    Account* const account = list.account();
+    if (account == nullptr && (nameText.empty() || !kRuleInitials[static_cast<unsigned char>(nameText[0])])) return;
 
+    const std::string_view valueText = line.valueText();
     const std::string_view propertyName = nameText.substr(0, findUnescaped(nameText, ';', true));
     if (equalsIgnoreCase(propertyName, "VERSION")) {
         const TextProfile profile = profileOf(valueText);
-        if (!containsKeyword(valueText, profile, kVersion21) && !containsKeyword(valueText, profile, kVersion30))
-            markUnsupported(list, *record, UnsupportedBy::version, lineState, line);
-        return 0;
+        if (!containsKeyword(valueText, profile, keywords::version21) &&
+            !containsKeyword(valueText, profile, keywords::version30))
+            markUnsupported(list, *record, UnsupportedBy::version, lineState, line.text);
+        return;
     }
-    Account* const account = list.account();
     const PropertyRule* rule = findRule(propertyName);
     if (rule == nullptr) {
         if (account != nullptr) accountForIgnored(*account, propertyName, nameText, valueText, lineState);
-        return 0;
+        return;
     }
 
     Scratch& s = scratch();
@@ -217,17 +241,15 @@ int processPropertyLine(ContactList& list, std::string_view line, const LineStat
 
     // Checked after the value was stored: a line can keep its value and still
     // mark the whole contact as one the address book could not read.
-    const TextProfile profile = profileOf(nameText);
-    const auto has = [&](const Keyword& keyword) { return containsKeyword(nameText, profile, keyword); };
     // A line handed over as it stood names no charset and no transfer
     // encoding: that is what its state says, so only CHARSET and ENCODING
     // remain to be looked for.
     const bool plain = lineState.state == AssemblyState::lineReady;
-    if (has(kCharset) && (plain || (!has(kShiftJis) && !has(kUtf8))))
+    if (line.has(keywords::charset) && (plain || (!line.has(keywords::shiftJis) && !line.has(keywords::utf8))))
         markUnsupported(list, *record, UnsupportedBy::charset, lineState, nameText);
-    if (has(kEncoding) && (plain || (!has(kQuotedPrintable) && !has(kBase64))))
+    if (line.has(keywords::encoding) &&
+        (plain || (!line.has(keywords::quotedPrintable) && !line.has(keywords::base64))))
         markUnsupported(list, *record, UnsupportedBy::encoding, lineState, nameText);
-    return 0;
 }
 
 }  // namespace velmora

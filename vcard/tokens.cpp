@@ -27,30 +27,29 @@ bool containsFolded(std::string_view text, const Keyword& keyword) {
     if (text.size() < k) return false;
     const std::size_t last = text.size() - k;  // last possible start
     const std::size_t anchor = keyword.anchor();
-    if (anchor == k) {
-        // All letters: candidates are the places of the first letter in
-        // either case.
-        const auto first = static_cast<unsigned char>(upperKeyword[0]);
-        for (std::size_t i = 0; i <= last; ++i)
-            if ((static_cast<unsigned char>(text[i]) & 0xDF) == first && matchesAt(text, i, upperKeyword)) return true;
+    // Candidates are the places of the anchor byte, found with memchr. A
+    // keyword of letters only ("CHARSET") is anchored on its first letter,
+    // looked for once upper-case, as exports mostly write it, and then once
+    // lower-case.
+    const auto foundFrom = [&](std::size_t at, char byte) {
+        const char* base = text.data();
+        const char* p = base + at;
+        const char* end = base + last + at + 1;
+        while (p < end) {
+            p = static_cast<const char*>(std::memchr(p, byte, static_cast<std::size_t>(end - p)));
+            if (p == nullptr) return false;
+            if (matchesAt(text, static_cast<std::size_t>(p - base) - at, upperKeyword)) return true;
+            ++p;
+        }
         return false;
-    }
-    const char* base = text.data();
-    const char* p = base + anchor;
-    const char* end = base + last + anchor + 1;
-    while (p < end) {
-        p = static_cast<const char*>(std::memchr(p, upperKeyword[anchor], static_cast<std::size_t>(end - p)));
-        if (p == nullptr) return false;
-        if (matchesAt(text, static_cast<std::size_t>(p - base) - anchor, upperKeyword)) return true;
-        ++p;
-    }
-    return false;
+    };
+    if (anchor < k) return foundFrom(anchor, upperKeyword[anchor]);
+    return foundFrom(0, upperKeyword[0]) || foundFrom(0, static_cast<char>(upperKeyword[0] - 'A' + 'a'));
 }
 
 }  // namespace
 
 std::size_t findUnescaped(std::string_view text, char separator, bool escapeAware) {
-    const auto& lead = platform::leadByteTable();
     std::size_t start = 0;  // where the current search began
     for (;;) {
         const void* hit = std::memchr(text.data() + start, separator, text.size() - start);
@@ -62,6 +61,7 @@ std::size_t findUnescaped(std::string_view text, char separator, bool escapeAwar
         if (!escapeAware || at == start || text[at - 1] != '\\') return at;
         // Whether that backslash is a character of its own or the second byte
         // of one (表 is 95 5C) is known only by walking from the search start.
+        const auto& lead = platform::leadByteTable();
         bool afterLead = false;
         for (std::size_t i = start; i + 1 < at; ++i)
             afterLead = !afterLead && lead[static_cast<unsigned char>(text[i])];
@@ -99,8 +99,20 @@ TextProfile profileOf(std::string_view text) {
         for (int c = 0; c < 256; ++c) t[c] = profileBit(static_cast<unsigned char>(c));
         return t;
     }();
+    // Eight bytes are loaded at once and looked up one by one from the
+    // word: plain table look-ups, which the compiler would otherwise
+    // vectorise into shuffles that cost more than they save on the short
+    // texts profiled here. Byte order does not matter to the union.
+    const char* p = text.data();
+    const std::size_t n = text.size();
     TextProfile profile = 0;
-    for (char c : text) profile |= table[static_cast<unsigned char>(c)];
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p + i, 8);
+        for (int k = 0; k < 8; ++k, word >>= 8) profile |= table[word & 0xFF];
+    }
+    for (; i < n; ++i) profile |= table[static_cast<unsigned char>(p[i])];
     return profile;
 }
 
