@@ -84,10 +84,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(quotedPrintable == referenceQuotedPrintable(text));
 
     // UTF-8 into code page 932: never longer than its input, no zero byte
-    // made up, ASCII unchanged, unconvertible input turned into spaces.
+    // made up, ASCII unchanged, unconvertible input turned into spaces. A
+    // zero byte may vanish: a four-byte lead cut short takes the rest of the
+    // text with it, as Windows' decoder does ("\xF0\xF0\0" gives spaces only).
     const std::string ansi = utf8ToAnsi(text);
     FUZZ_CHECK(ansi.size() <= text.size());
-    FUZZ_CHECK((ansi.find('\0') == std::string::npos) == (text.find('\0') == std::string_view::npos));
+    if (ansi.find('\0') != std::string::npos) FUZZ_CHECK(text.find('\0') != std::string_view::npos);
     bool ascii = true;
     for (const unsigned char c : text) ascii = ascii && c < 0x80;
     if (ascii) {
