@@ -121,8 +121,10 @@ TEST_P(StartScreenExit, AsksAndCancelKeepsTheScreen) {
     EXPECT_EQ(staticTexts(question), std::vector<std::wstring>{exitQuestion});
     PostMessageW(question, WM_COMMAND, IDCANCEL, 0);
     ASSERT_TRUE(waitUntil([&] { return program.findDialog(L"確認", 0) == nullptr; }));
-    EXPECT_FALSE(program.finished(200));
+    // Answered once the command that asked has been handled to its end.
+    SendMessageW(start, WM_NULL, 0, 0);
     EXPECT_TRUE(IsWindowVisible(start));
+    EXPECT_FALSE(program.finished(0));
 
     chooseMenuCommand(start, GetParam());
     question = program.waitForDialog(L"確認", 0);
