@@ -204,25 +204,26 @@ TEST(Resources, MainWindowTemplate) {
     EXPECT_EQ(dialog.face, L"MS UI Gothic");
     EXPECT_EQ(dialog.pointSize, 9);
     const DWORD pathField = WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL;
-    expectControls(
-        dialog, {
-                    {label, none, L"変換元ファイル(vCard)", 7, 7, 40, 17, 0, 0},
-                    {label, none, L"変換先ファイル(csv)", 7, 43, 40, 17, 0, 0},
-                    {label, none, L"メッセージ", 7, 125, 30, 8, 0, 0},
-                    {label, none, L"操作手順", 7, 185, 30, 8, 0, 0},
-                    {edit, IDC_SOURCE_PATH, L"", 50, 11, 206, 12, pathField, ES_READONLY | ES_MULTILINE},
-                    {button, IDC_CHOOSE_SOURCE, L"参照", 263, 7, 50, 20, WS_TABSTOP, 0},
-                    {edit, IDC_DESTINATION_PATH, L"", 50, 47, 206, 12, pathField, ES_READONLY | ES_MULTILINE},
-                    {button, IDC_CHOOSE_DESTINATION, L"参照", 263, 43, 50, 20, WS_TABSTOP, 0},
-                    {button, IDC_CONVERT, L"vCard→csv変換開始", 50, 80, 195, 30, WS_TABSTOP, 0},
-                    {button, IDC_WINDOWS_LIVE, L"Windows Live", 263, 80, 50, 30, BS_MULTILINE | WS_TABSTOP, 0},
-                    {listBox, IDC_MESSAGES, L"", 50, 125, 195, 50,
-                     WS_BORDER | WS_VSCROLL | WS_TABSTOP | LBS_NOINTEGRALHEIGHT | LBS_NOTIFY, LBS_SORT},
-                    {button, IDC_EXIT, L"終了", 263, 125, 50, 30, WS_TABSTOP, 0},
-                    {edit, IDC_INSTRUCTIONS, L"", 55, 190, 250, 58, ES_MULTILINE | ES_READONLY | WS_VSCROLL, WS_BORDER},
-                    {label, none, L"提供：Morvane株式会社", 193, 265, 120, 8, SS_RIGHT, 0},
-                    {button, none, L"", 50, 180, 260, 73, BS_GROUPBOX, 0},
-                });
+    const DWORD instructions = ES_MULTILINE | ES_READONLY | WS_VSCROLL;
+    expectControls(dialog,
+                   {
+                       {label, none, L"変換元ファイル(vCard)", 7, 7, 40, 17, 0, 0},
+                       {label, none, L"変換先ファイル(csv)", 7, 43, 40, 17, 0, 0},
+                       {label, none, L"メッセージ", 7, 125, 30, 8, 0, 0},
+                       {label, none, L"操作手順", 7, 185, 30, 8, 0, 0},
+                       {edit, IDC_SOURCE_PATH, L"", 50, 11, 206, 12, pathField, ES_READONLY | ES_MULTILINE},
+                       {button, IDC_CHOOSE_SOURCE, L"参照", 263, 7, 50, 20, WS_TABSTOP, 0},
+                       {edit, IDC_DESTINATION_PATH, L"", 50, 47, 206, 12, pathField, ES_READONLY | ES_MULTILINE},
+                       {button, IDC_CHOOSE_DESTINATION, L"参照", 263, 43, 50, 20, WS_TABSTOP, 0},
+                       {button, IDC_CONVERT, L"vCard→csv変換開始", 50, 80, 195, 30, WS_TABSTOP, 0},
+                       {button, IDC_WINDOWS_LIVE, L"Windows Live", 263, 80, 50, 30, BS_MULTILINE | WS_TABSTOP, 0},
+                       {listBox, IDC_MESSAGES, L"", 50, 125, 195, 50,
+                        WS_BORDER | WS_VSCROLL | WS_TABSTOP | LBS_NOINTEGRALHEIGHT | LBS_NOTIFY, LBS_SORT},
+                       {button, IDC_EXIT, L"終了", 263, 125, 50, 30, WS_TABSTOP, 0},
+                       {edit, IDC_INSTRUCTIONS, L"", 55, 190, 250, 58, instructions, WS_BORDER},
+                       {label, none, L"提供：Morvane株式会社", 193, 265, 120, 8, SS_RIGHT, 0},
+                       {button, none, L"", 50, 180, 260, 73, BS_GROUPBOX, 0},
+                   });
 }
 
 TEST(Resources, OverwriteQuestionTemplate) {
