@@ -48,7 +48,7 @@ start_wine_session
 
 echo "== Windows tests under Wine (code page 932)"
 tests_status=0
-ctest --preset mingw --timeout 900 || tests_status=$?
+ctest --preset mingw --timeout 300 || tests_status=$?
 
 echo "== parity: velmora-convert.exe under Wine against the native velmora-convert"
 work=build/parity

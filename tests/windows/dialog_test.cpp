@@ -291,7 +291,7 @@ std::vector<std::wstring> textsOf(HWND dialog) {
     return texts;
 }
 
-TEST(Fonts, TheDialogFontHasAGlyphForEveryCharacterTheProgramShows) {
+TEST(Fonts, DialogsAndMessageBoxesHaveAGlyphForEveryCharacterTheProgramShows) {
     ProgramUnderTest program;
     HWND start = program.waitForStartScreen();
     ASSERT_NE(start, nullptr);
@@ -313,8 +313,24 @@ TEST(Fonts, TheDialogFontHasAGlyphForEveryCharacterTheProgramShows) {
     }
     texts.push_back(L"キャンセル");
 
+    // The dialogs draw with their template's font, message boxes with the
+    // system's message font.
+    std::vector<HFONT> fonts;
     for (HWND dialog : {start, main}) {
-        const auto font = reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0));
+        fonts.push_back(reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0)));
+    }
+    pressButton(main, IDC_EXIT);
+    HWND question = waitForMessageBox(program, exitQuestion);
+    ASSERT_NE(question, nullptr);
+    for (HWND child = GetWindow(question, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (windowText(child) == exitQuestion) {
+            fonts.push_back(reinterpret_cast<HFONT>(SendMessageW(child, WM_GETFONT, 0, 0)));
+        }
+    }
+    PostMessageW(question, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_EQ(fonts.size(), 3u);
+
+    for (HFONT font : fonts) {
         ASSERT_NE(font, nullptr);
         std::wstring missing;
         for (const auto& text : texts) {
@@ -324,7 +340,7 @@ TEST(Fonts, TheDialogFontHasAGlyphForEveryCharacterTheProgramShows) {
                 }
             }
         }
-        EXPECT_EQ(missing, L"") << "the dialog font \"" << faceOf(font) << "\" has no glyph for: " << missing;
+        EXPECT_EQ(missing, L"") << "the font \"" << faceOf(font) << "\" has no glyph for: " << missing;
     }
 }
 
