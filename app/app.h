@@ -9,17 +9,25 @@
 #endif
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <string>
 #include <string_view>
 
 namespace velmora::app {
 
+// The shell's ShellExecuteW, or a stand-in with the same signature.
+using ShellExecuteFunction = HINSTANCE(WINAPI*)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT);
+
 // What the start screen hands to the main window: the module whose resources
-// both screens load, and the start screen's window rectangle at the moment the
-// user went on, whose top-left corner the main window takes.
+// both screens load, the start screen's window rectangle at the moment the
+// user went on, whose top-left corner the main window takes, and the way web
+// pages are opened (the dialog tests put a recorder there, so that pressing a
+// link starts no browser).
 struct Session {
     HINSTANCE instance = nullptr;
     RECT startScreenRect{};
+    ShellExecuteFunction shellExecute = ShellExecuteW;
 };
 
 // Runs the start screen as a modal dialog; the main window runs nested inside
@@ -48,6 +56,6 @@ bool confirmExit(HWND owner, HINSTANCE instance);
 
 // Opens the web page whose address is the given string-table entry in the
 // default browser.
-void openWebPage(HINSTANCE instance, UINT addressId);
+void openWebPage(const Session& session, UINT addressId);
 
 }  // namespace velmora::app

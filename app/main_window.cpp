@@ -137,13 +137,13 @@ private:
             if (confirmExit(window_, session_.instance)) EndDialog(window_, command);
             return TRUE;
         case IDM_HOME_PAGE:
-            openWebPage(session_.instance, IDS_HOME_PAGE_ADDRESS);
+            openWebPage(session_, IDS_HOME_PAGE_ADDRESS);
             return TRUE;
         case IDM_TERMS_OF_USE:
-            openWebPage(session_.instance, IDS_TERMS_OF_USE_ADDRESS);
+            openWebPage(session_, IDS_TERMS_OF_USE_ADDRESS);
             return TRUE;
         case IDC_WINDOWS_LIVE:
-            openWebPage(session_.instance, IDS_SIGN_IN_ADDRESS);
+            openWebPage(session_, IDS_SIGN_IN_ADDRESS);
             return TRUE;
         case IDC_CHOOSE_SOURCE:
             chooseSource();

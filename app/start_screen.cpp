@@ -14,10 +14,10 @@ INT_PTR onCommand(HWND window, Session& session, int command) {
         if (confirmExit(window, session.instance)) EndDialog(window, command);
         return TRUE;
     case IDM_HOME_PAGE:
-        openWebPage(session.instance, IDS_HOME_PAGE_ADDRESS);
+        openWebPage(session, IDS_HOME_PAGE_ADDRESS);
         return TRUE;
     case IDC_READ_TERMS:
-        openWebPage(session.instance, IDS_TERMS_OF_USE_ADDRESS);
+        openWebPage(session, IDS_TERMS_OF_USE_ADDRESS);
         return TRUE;
     case IDC_ACCEPT_TERMS:
         // Ending the dialog hides it at once; its modal loop finishes only

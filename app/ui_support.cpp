@@ -3,8 +3,6 @@
 // links.
 #include "app/app.h"
 
-#include <shellapi.h>
-
 #include "app/resources/resource.h"
 
 namespace velmora::app {
@@ -53,11 +51,11 @@ bool confirmExit(HWND owner, HINSTANCE instance) {
     return MessageBoxW(owner, question.c_str(), caption.c_str(), MB_OKCANCEL) == IDOK;
 }
 
-void openWebPage(HINSTANCE instance, UINT addressId) {
-    const std::wstring verb = loadText(instance, IDS_SHELL_VERB);
-    const std::wstring address = loadText(instance, addressId);
+void openWebPage(const Session& session, UINT addressId) {
+    const std::wstring verb = loadText(session.instance, IDS_SHELL_VERB);
+    const std::wstring address = loadText(session.instance, addressId);
     // Whether a browser could be started is not reported: the user sees it.
-    ShellExecuteW(nullptr, verb.c_str(), address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    session.shellExecute(nullptr, verb.c_str(), address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 }  // namespace velmora::app

@@ -6,7 +6,8 @@
 #
 #   scripts/run-windows.sh
 #
-# Installs mingw-w64 and Wine when missing (Debian 12, as root).
+# Installs mingw-w64, Wine and a Japanese font when missing (Debian 12, as
+# root).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/common.sh
@@ -17,12 +18,11 @@ ensure_japanese_locale
 build_windows >/dev/null
 
 # A prefix of its own: windows here are managed by the desktop's window
-# manager, unlike in the test prefix.
-export WINEPREFIX="$PWD/build/wine-desktop"
-export WINEARCH=win64
-export WINEDEBUG=-all
+# manager, unlike in the test prefix. A link pressed in the program opens the
+# desktop's web browser.
+use_wine_prefix "$PWD/build/wine-desktop"
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-export LC_ALL=ja_JP.UTF-8
+prepare_wine_prefix
 
 if [ -z "${DISPLAY:-}" ]; then
   echo "画面（DISPLAY）がないため Velmora.exe を表示できません。同梱のサンプルをコンソール版で変換します。"

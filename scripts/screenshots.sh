@@ -7,14 +7,15 @@
 #
 #   scripts/screenshots.sh
 #
-# Installs what it needs when missing (Debian 12, as root), including a
-# Japanese font that Wine uses in place of "MS UI Gothic".
+# Installs what it needs when missing (Debian 12, as root), including the
+# Japanese font that the Wine prefix uses in place of "MS UI Gothic", set up
+# as for the run command.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/common.sh
 . scripts/wine-env.sh
 
-ensure_windows_tools imagemagick fonts-ipafont-gothic
+ensure_windows_tools imagemagick
 ensure_japanese_locale
 
 echo "== Windows build (mingw-w64)"
@@ -23,15 +24,6 @@ cmake --build --preset mingw -j"$(nproc)" --target Velmora velmora_screenshot_dr
 
 trap stop_wine_session EXIT
 start_wine_session
-
-# The Windows fonts the dialogs and Wine's own frames ask for, drawn with
-# IPA Gothic: the proportional face for the proportional fonts.
-for face in "MS UI Gothic" "MS Shell Dlg" "MS Shell Dlg 2" "Tahoma" "MS PGothic" "ＭＳ Ｐゴシック"; do
-  wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /d "IPAPGothic" /f >/dev/null 2>&1
-done
-for face in "MS Gothic" "ＭＳ ゴシック"; do
-  wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /d "IPAGothic" /f >/dev/null 2>&1
-done
 
 # The sample goes where a user keeps documents, so that the fields show an
 # ordinary Windows path; an earlier result is removed so that no overwrite

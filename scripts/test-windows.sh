@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # The Windows stage: cross-builds Velmora.exe, velmora-convert.exe and the
 # test programs with mingw-w64, then, under Wine with the ANSI code page 932
-# on a virtual display,
+# and a Japanese font on a virtual display, all with one Wine server,
 #   1. runs the Windows build of the unit and end-to-end tests (velmora_tests)
 #      and the dialog and Win32 platform tests (velmora_dialog_tests);
 #   2. checks that velmora-convert.exe writes byte-identical CSV files and
 #      prints the same lines as the native velmora-convert for every address
 #      book in tests/data and samples;
-#   3. checks that in a console the converter prints readable Japanese.
+#   3. checks that in a console the converter prints readable Japanese;
+#   4. runs the fault matrix (tests/faults) through velmora-convert.exe.
 #
 #   scripts/test-windows.sh [NATIVE_VELMORA_CONVERT]
 #
@@ -47,7 +48,7 @@ start_wine_session
 
 echo "== Windows tests under Wine (code page 932)"
 tests_status=0
-ctest --preset mingw --timeout 900 || tests_status=$?
+ctest --preset mingw --timeout 300 || tests_status=$?
 
 echo "== parity: velmora-convert.exe under Wine against the native velmora-convert"
 work=build/parity
@@ -118,5 +119,12 @@ else
 fi
 
 echo "parity: $passed passed, $failed failed"
+
+echo "== fault matrix: velmora-convert.exe under Wine"
+faults_status=0
+bash tests/faults/fault_matrix.sh --wine build/mingw/velmora-convert.exe \
+  build/mingw/tests/windows/velmora_file_holder.exe || faults_status=$?
+
 [ "$tests_status" -eq 0 ] || echo "FAIL: the Windows tests under Wine failed"
-[ "$failed" -eq 0 ] && [ "$tests_status" -eq 0 ]
+[ "$faults_status" -eq 0 ] || echo "FAIL: the fault matrix under Wine failed"
+[ "$failed" -eq 0 ] && [ "$tests_status" -eq 0 ] && [ "$faults_status" -eq 0 ]

@@ -7,6 +7,14 @@
 # and that the source was not modified; a table of all cases is printed.
 #
 # Usage: fault_matrix.sh VELMORA_CONVERT
+#        fault_matrix.sh --wine VELMORA_CONVERT.EXE VELMORA_FILE_HOLDER.EXE
+#
+# With --wine the Windows converter runs under Wine (in the prefix and with
+# the code page the caller set up, see scripts/wine-env.sh), given Windows
+# paths; another program holding a file is velmora_file_holder.exe, which
+# opens it without sharing, or letting others only read it. The cases that
+# need POSIX means (flock, running as another user, resource limits) run
+# natively only.
 #
 # Permissions do not stop root, so the unreadable-source and read-only-
 # destination cases run the converter as the user "nobody" (setpriv) when
@@ -17,22 +25,56 @@
 # the system has available, and a smaller one under an address-space limit.
 set -u
 
+windows=""
+if [ "${1:-}" = --wine ]; then
+  windows=yes
+  shift
+fi
 here=$(cd "$(dirname "$0")" && pwd)
 data=$(cd "$here/../data" && pwd)
 work=$(mktemp -d "${TMPDIR:-/tmp}/velmora-faults.XXXXXX")
 chmod 755 "$work"  # the cases run as "nobody" must reach their files
 holder=""
 mounted=""
+drive=""  # the Wine drive letter linked to the small file system
 cleanup() {
-  if [ -n "$holder" ]; then kill "$holder" 2>/dev/null; wait "$holder" 2>/dev/null; fi
+  release_file
+  if [ -n "$drive" ]; then rm -f "$WINEPREFIX/dosdevices/$drive"; fi
   if [ -n "$mounted" ]; then umount "$mounted"; fi
   rm -rf "$work"
 }
 trap cleanup EXIT
-# A copy that "nobody" can run wherever the build lives.
-convert="$work/velmora-convert"
-cp "$1" "$convert"
-chmod 755 "$convert"
+if [ -n "$windows" ]; then
+  convert=$(realpath "$1")
+  file_holder=$(realpath "$2")
+else
+  # A copy that "nobody" can run wherever the build lives.
+  convert="$work/velmora-convert"
+  cp "$1" "$convert"
+  chmod 755 "$convert"
+fi
+
+# The path as the converter is given it: under Wine the drive that maps the
+# small file system, or Z:, which maps the root folder.
+windows_path() {
+  local path=$1
+  if [ -n "$drive" ] && [ "${path#"$full"/}" != "$path" ]; then
+    path="$drive/${path#"$full"/}"
+  else
+    path="z:$path"
+  fi
+  printf '%s' "${path//\//\\}"
+}
+run_converter() { # SOURCE DESTINATION OPTION...
+  if [ -n "$windows" ]; then
+    local source destination
+    source=$(windows_path "$1") destination=$(windows_path "$2")
+    shift 2
+    wine "$convert" "$source" "$destination" "$@"
+  else
+    "${runner[@]}" "$convert" "$@"
+  fi
+}
 
 # Texts of the conversion run.
 CONVERTING="変換処理中..."
@@ -89,7 +131,12 @@ fingerprint() {
   else echo "$(stat -c %s "$1") bytes, sha256 $(sha256sum <"$1" | cut -c1-12)"
   fi
 }
-size_of() { if [ -e "$1" ]; then echo "$(stat -c %s "$1") B"; else echo absent; fi; }
+size_of() {
+  if [ -d "$1" ]; then echo folder
+  elif [ -e "$1" ]; then echo "$(stat -c %s "$1") B"
+  else echo absent
+  fi
+}
 
 as_nobody() {
   if [ "$(id -u)" -eq 0 ]; then setpriv --reuid=nobody --regid=nogroup --clear-groups -- "$@"; else "$@"; fi
@@ -111,7 +158,7 @@ run_case() {
   dest_before=$(size_of "$dst")
   local started ended actual
   started=$(date +%s%N)
-  "${runner[@]}" "$convert" "$src" "$dst" "${options[@]}" <"${input:-/dev/null}" >"$work/out" 2>"$work/err"
+  run_converter "$src" "$dst" "${options[@]}" <"${input:-/dev/null}" >"$work/out" 2>"$work/err"
   actual=$?
   ended=$(date +%s%N)
   local seconds=$(((ended - started) / 1000000000))
@@ -123,6 +170,8 @@ run_case() {
   cmp -s "$work/err" "$work/err.expected" || problems+=("standard error: $(paste -sd'|' "$work/err")")
   if [ "$expected" = absent ]; then
     [ ! -e "$dst" ] || problems+=("the destination exists ($(size_of "$dst"))")
+  elif [ "$expected" = folder ]; then
+    [ -d "$dst" ] && [ -z "$(ls -A "$dst")" ] || problems+=("the destination is no longer an empty folder")
   elif ! cmp -s "$dst" "$expected"; then
     problems+=("destination bytes differ: $(cmp "$dst" "$expected" 2>&1 | head -1)")
   fi
@@ -162,9 +211,23 @@ fresh_dst() { rm -rf "$work/dst"; mkdir -p "$work/dst"; chmod 777 "$work/dst"; }
 # The destination's expected bytes afterwards, from standard input.
 expect() { expected="$work/expected.$cases"; cat >"$expected"; }
 
-# Wait until another process holds an exclusive lock on $1.
-hold_lock() {
-  (exec 9<"$1"; flock -x 9; exec sleep 60) &
+# Another program holds the file $1 open: "none" lets no one else open it,
+# "read" lets others read it but not write it, as a spreadsheet showing the
+# file does. Natively that is a lock (flock, exclusive or shared) held by
+# another process; under Wine, velmora_file_holder.exe. Returns once the file
+# is held.
+hold_file() {
+  if [ -n "$windows" ]; then
+    coproc HOLDER { exec wine "$file_holder" "$(windows_path "$1")" "$2"; }
+    holder=$HOLDER_PID
+    local said=""
+    read -r said <&"${HOLDER[0]}" || true
+    [ "${said%$'\r'}" = holding ] || { echo "velmora_file_holder.exe could not open $1"; exit 1; }
+    return 0
+  fi
+  local kind=-x
+  [ "$2" = read ] && kind=-s
+  (exec 9<"$1"; flock "$kind" 9; exec sleep 60) &
   holder=$!
   local i
   for ((i = 0; i < 100; i++)); do
@@ -173,15 +236,25 @@ hold_lock() {
   done
   echo "could not take the lock on $1"; exit 1
 }
-release_lock() { kill "$holder" 2>/dev/null; wait "$holder" 2>/dev/null; holder=""; }
+release_file() {
+  [ -n "$holder" ] || return 0
+  if [ -n "$windows" ]; then
+    # The holder lets go when its standard input ends.
+    exec {HOLDER[1]}>&-
+  else
+    kill "$holder" 2>/dev/null
+  fi
+  wait "$holder" 2>/dev/null
+  holder=""
+}
 
 # ---- The source
 fresh_dst; src="$book" dst="$work/dst/out.csv"
-cp "$old" "$dst"; hold_lock "$src"
+cp "$old" "$dst"; hold_file "$src" none
 options=(--overwrite) status=1 out=("$CONVERTING" "$FAILED") err=("$READ_1" "$READ_2")
 expected="$old"
-run_case "source held exclusively by another process (flock), --overwrite" "unchanged"
-release_lock
+run_case "source held open by another program, no sharing, --overwrite" "unchanged"
+release_file
 
 fresh_dst; src="$work/missing.vcf" dst="$work/dst/out.csv"
 status=1 err=("$SOURCE_MISSING")
@@ -191,67 +264,96 @@ fresh_dst; mkdir -p "$work/x.vcf"; src="$work/x.vcf" dst="$work/dst/out.csv"
 status=1 out=("$CONVERTING" "$FAILED") err=("$READ_1" "$READ_2")
 run_case "source is a folder named x.vcf" "not created"
 
+if [ -z "$windows" ]; then
 fresh_dst; cp "$book" "$work/locked.vcf"; chmod 000 "$work/locked.vcf"
-src="$work/locked.vcf" dst="$work/dst/out.csv"
-runner=(as_nobody) status=1 out=("$CONVERTING" "$FAILED") err=("$READ_1" "$READ_2")
-run_case "source unreadable (mode 000, run as nobody)" "not created"
+  src="$work/locked.vcf" dst="$work/dst/out.csv"
+  runner=(as_nobody) status=1 out=("$CONVERTING" "$FAILED") err=("$READ_1" "$READ_2")
+  run_case "source unreadable (mode 000, run as nobody)" "not created"
+  
+fi
 
 # ---- The destination
 fresh_dst; src="$book" dst="$work/no-such-folder/out.csv"
 status=1 err=("$FOLDER_MISSING")
 run_case "destination folder missing" "not created"
 
-fresh_dst; src="$book" dst="$work/dst/out.csv"
-cp "$old" "$dst"; hold_lock "$dst"
-options=(--overwrite) status=1 out=("$CONVERTING" "$FAILED") err=("$WRITE_1" "$WRITE_2")
-expected="$old"
-run_case "destination held exclusively by another process (flock), --overwrite" "unchanged, not truncated"
-release_lock
+fresh_dst; mkdir "$work/dst/out.csv"; src="$book" dst="$work/dst/out.csv"
+options=(--overwrite) status=1 out=("$CONVERTING" "$FAILED") err=("$WRITE_1" "$WRITE_2") expected=folder
+run_case "destination is a folder named out.csv, --overwrite" "still an empty folder"
 
-for mode in --overwrite --append; do
-  fresh_dst; chmod 755 "$work/dst"; src="$book" dst="$work/dst/out.csv"
-  cp "$old" "$dst"; chmod 444 "$dst"
-  runner=(as_nobody) options=("$mode") status=1 out=("$CONVERTING" "$FAILED") err=("$WRITE_1" "$WRITE_2")
+for sharing in none read; do
+  fresh_dst; src="$book" dst="$work/dst/out.csv"
+  cp "$old" "$dst"; hold_file "$dst" "$sharing"
+  options=(--overwrite) status=1 out=("$CONVERTING" "$FAILED") err=("$WRITE_1" "$WRITE_2")
   expected="$old"
-  run_case "destination read-only (mode 444, run as nobody), $mode" "unchanged"
+  if [ "$sharing" = none ]; then
+    run_case "destination held open by another program, no sharing, --overwrite" "unchanged, not truncated"
+  else
+    run_case "destination open in another program that lets others read only (a spreadsheet), --overwrite" \
+      "unchanged, not truncated"
+  fi
+  release_file
 done
 
-# ---- The destination's file system fills up
-fresh_dst; src="$book" dst="$work/dst/out.csv"
-limit=$((1130 + 101 + 40))
-runner=(prlimit --fsize="$limit") status=1 out=("$CONVERTING" "$ROW_FAILED" "$ROW_FAILED" "$DONE" "$(counts 3 1)")
-expect < <(cat "$header" "$rows" | head -c $((1130 + 101)))
-run_case "file system full midway (room for header, 1 line and 40 bytes), new file" "header and line 1; no part of line 2"
+if [ -z "$windows" ]; then
+  for mode in --overwrite --append; do
+    fresh_dst; chmod 755 "$work/dst"; src="$book" dst="$work/dst/out.csv"
+    cp "$old" "$dst"; chmod 444 "$dst"
+    runner=(as_nobody) options=("$mode") status=1 out=("$CONVERTING" "$FAILED") err=("$WRITE_1" "$WRITE_2")
+    expected="$old"
+    run_case "destination read-only (mode 444, run as nobody), $mode" "unchanged"
+  done
 
-fresh_dst; src="$book" dst="$work/dst/out.csv"; cp "$old" "$dst"
-limit=$((old_size + 101 + 40))
-runner=(prlimit --fsize="$limit") options=(--append) status=1 out=("$CONVERTING" "$ROW_FAILED" "$ROW_FAILED" "$DONE" "$(counts 3 1)")
-expect < <(cat "$old" "$rows" | head -c $((old_size + 101)))
-run_case "file system full midway, --append" "old bytes unchanged, then line 1; no part of line 2"
+  # ---- The destination's file system fills up
+  fresh_dst; src="$book" dst="$work/dst/out.csv"
+  limit=$((1130 + 101 + 40))
+  runner=(prlimit --fsize="$limit") status=1 out=("$CONVERTING" "$ROW_FAILED" "$ROW_FAILED" "$DONE" "$(counts 3 1)")
+  expect < <(cat "$header" "$rows" | head -c $((1130 + 101)))
+  run_case "file system full midway (room for header, 1 line and 40 bytes), new file" "header and line 1; no part of line 2"
 
-fresh_dst; src="$book" dst="$work/dst/out.csv"; cp "$old" "$dst"
-runner=(prlimit --fsize="$old_size") options=(--append) status=1
-out=("$CONVERTING" "$ROW_FAILED" "$ROW_FAILED" "$ROW_FAILED" "$NOTHING")
-expected="$old"
-run_case "file system already full, --append" "old bytes unchanged"
+  fresh_dst; src="$book" dst="$work/dst/out.csv"; cp "$old" "$dst"
+  limit=$((old_size + 101 + 40))
+  runner=(prlimit --fsize="$limit") options=(--append) status=1 out=("$CONVERTING" "$ROW_FAILED" "$ROW_FAILED" "$DONE" "$(counts 3 1)")
+  expect < <(cat "$old" "$rows" | head -c $((old_size + 101)))
+  run_case "file system full midway, --append" "old bytes unchanged, then line 1; no part of line 2"
 
-fresh_dst; src="$book" dst="$work/dst/out.csv"
-runner=(prlimit --fsize=1000) status=1 out=("$CONVERTING" "$HEADER_FAILED")
-expect </dev/null
-run_case "file system full inside the header, new file" "empty: no part of a header"
+  fresh_dst; src="$book" dst="$work/dst/out.csv"; cp "$old" "$dst"
+  runner=(prlimit --fsize="$old_size") options=(--append) status=1
+  out=("$CONVERTING" "$ROW_FAILED" "$ROW_FAILED" "$ROW_FAILED" "$NOTHING")
+  expected="$old"
+  run_case "file system already full, --append" "old bytes unchanged"
+
+  fresh_dst; src="$book" dst="$work/dst/out.csv"
+  runner=(prlimit --fsize=1000) status=1 out=("$CONVERTING" "$HEADER_FAILED")
+  expect </dev/null
+  run_case "file system full inside the header, new file" "empty: no part of a header"
+fi
 
 # A real full disk where a small file system can be mounted (root outside a
-# restricted container): an 8 KiB tmpfs, a book of 100 contacts.
+# restricted container): an 8 KiB tmpfs, a book of 100 contacts. Under Wine
+# it is a drive of its own, as a full USB stick would be.
 full="$work/full"
 mkdir -p "$full"
 if [ "$(id -u)" -eq 0 ] && mount -t tmpfs -o size=8k velmora-full "$full" 2>/dev/null; then
   mounted="$full"
+  if [ -n "$windows" ]; then
+    for letter in v w x y; do
+      if [ ! -e "$WINEPREFIX/dosdevices/$letter:" ]; then
+        drive="$letter:"
+        ln -s "$full" "$WINEPREFIX/dosdevices/$drive"
+        break
+      fi
+    done
+  fi
   big_book="$work/book100.vcf"
   for i in $(seq 1 100); do printf 'BEGIN:VCARD\r\nN:c%03d\r\nEND:VCARD\r\n' "$i"; done >"$big_book"
   for i in $(seq 1 100); do row 1 "$(printf 'c%03d' "$i")"; done >"$work/rows100.csv"
+  # The files go into a folder: the root of an empty drive has no entry
+  # for the folder search to find.
+  mkdir "$full/csv"
   for mode in new --append; do
-    rm -f "$full/out.csv"
-    src="$big_book" dst="$full/out.csv"
+    rm -f "$full/csv/out.csv"
+    src="$big_book" dst="$full/csv/out.csv"
     base="$header"
     if [ "$mode" = --append ]; then cp "$old" "$dst"; base="$old"; options=(--append); fi
     fit=$(((8192 - $(stat -c %s "$base")) / 102))
@@ -262,9 +364,11 @@ if [ "$(id -u)" -eq 0 ] && mount -t tmpfs -o size=8k velmora-full "$full" 2>/dev
     expect < <(cat "$base" "$work/rows100.csv" | head -c $(($(stat -c %s "$base") + fit * 102)))
     run_case "8 KiB file system (tmpfs) full midway, ${mode/new/new file}" "$base_words, $fit whole lines, no part of the next"
   done
+  if [ -n "$drive" ]; then rm -f "$WINEPREFIX/dosdevices/$drive"; drive=""; fi
   umount "$full"
   mounted=""
 else
+  echo "skipped: the 8 KiB file system cases, mounting a file system is not allowed here"
   cases=$((cases + 1))
   table+=("| $cases | 8 KiB file system (tmpfs) full midway | | skipped: mounting a file system is not allowed here | | | skipped |")
 fi
@@ -282,12 +386,14 @@ status=1 out=("$CONVERTING" "$FAILED") err=("$READ_1" "$READ_2") max_seconds=5
 run_case "source (sparse) twice as large as the available memory" "not created"
 rm -f "$src"
 
-fresh_dst; src="$work/big.vcf" dst="$work/dst/out.csv"
-truncate -s $((1024 * 1024 * 1024)) "$src" || echo "FAIL: cannot make a sparse file of 1 GiB in $work"
-runner=(prlimit --as=$((256 * 1024 * 1024))) status=1 out=("$CONVERTING" "$FAILED") err=("$READ_1" "$READ_2")
-max_seconds=5
-run_case "1 GiB source under a 256 MiB address-space limit" "not created"
-rm -f "$src"
+if [ -z "$windows" ]; then
+  fresh_dst; src="$work/big.vcf" dst="$work/dst/out.csv"
+  truncate -s $((1024 * 1024 * 1024)) "$src" || echo "FAIL: cannot make a sparse file of 1 GiB in $work"
+  runner=(prlimit --as=$((256 * 1024 * 1024))) status=1 out=("$CONVERTING" "$FAILED") err=("$READ_1" "$READ_2")
+  max_seconds=5
+  run_case "1 GiB source under a 256 MiB address-space limit" "not created"
+  rm -f "$src"
+fi
 
 # ---- Malformed sources
 fresh_dst; cp "$data/binary_junk.vcf" "$work/junk.vcf"; src="$work/junk.vcf" dst="$work/dst/out.csv"

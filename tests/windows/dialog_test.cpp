@@ -1,14 +1,24 @@
 // The start screen and the main window, driven through their messages: the
-// texts the user reads, the exit question, the main window's position, the
-// file choosers, drops, the proposed destination, conversions with their
-// message lines, the overwrite question and the busy state.
+// texts the user reads and the font that draws them, the exit question and
+// the exit code, the main window's position, the web links, the file
+// choosers, drops, the proposed destination, conversions with their message
+// lines, files held by other programs, the overwrite question and the busy
+// state.
 #include <gtest/gtest.h>
 
+#include "tests/windows/driver.h"
+
+#include <commdlg.h>
+
+#include <algorithm>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
+#include "app/app.h"
 #include "app/resources/resource.h"
-#include "tests/windows/driver.h"
+#include "conversion/messages.h"
 
 namespace velmora::testing {
 namespace {
@@ -111,8 +121,10 @@ TEST_P(StartScreenExit, AsksAndCancelKeepsTheScreen) {
     EXPECT_EQ(staticTexts(question), std::vector<std::wstring>{exitQuestion});
     PostMessageW(question, WM_COMMAND, IDCANCEL, 0);
     ASSERT_TRUE(waitUntil([&] { return program.findDialog(L"確認", 0) == nullptr; }));
-    EXPECT_FALSE(program.finished(200));
+    // Answered once the command that asked has been handled to its end.
+    SendMessageW(start, WM_NULL, 0, 0);
     EXPECT_TRUE(IsWindowVisible(start));
+    EXPECT_FALSE(program.finished(0));
 
     chooseMenuCommand(start, GetParam());
     question = program.waitForDialog(L"確認", 0);
@@ -124,17 +136,212 @@ TEST_P(StartScreenExit, AsksAndCancelKeepsTheScreen) {
 
 INSTANTIATE_TEST_SUITE_P(CloseBoxAndMenu, StartScreenExit, ::testing::Values(IDCANCEL, IDM_EXIT));
 
-TEST(StartScreen, ReadingTheTermsLeavesTheScreenOpen) {
+// The top-level window of another process with this title that holds a
+// control `controlId` (0: any).
+HWND findWindowOfProcess(DWORD process, const std::wstring& title, int controlId) {
+    struct Search {
+        DWORD process;
+        const std::wstring& title;
+        int controlId;
+        HWND found;
+    } search{process, title, controlId, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM context) -> BOOL {
+            auto& search = *reinterpret_cast<Search*>(context);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner == search.process && IsWindowVisible(window) && windowText(window) == search.title &&
+                (search.controlId == 0 || GetDlgItem(window, search.controlId) != nullptr)) {
+                search.found = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// Velmora.exe itself, ended through its exit question from the start screen
+// or from the main window.
+class ProgramExit : public ::testing::TestWithParam<bool> {};
+
+TEST_P(ProgramExit, ExitCodeIsZero) {
+    const bool fromMainWindow = GetParam();
+    std::wstring command = L"\"" + (programFolder() / L"../../app/Velmora.exe").lexically_normal().wstring() + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(
+        CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
+    const auto close = [&](HWND window) {
+        PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
+        HWND question = nullptr;
+        waitUntil([&] { return (question = findWindowOfProcess(process.dwProcessId, L"確認", 0)) != nullptr; });
+        if (question != nullptr) {
+            PostMessageW(question, WM_COMMAND, IDOK, 0);
+        }
+    };
+    HWND window = nullptr;
+    waitUntil([&] { return (window = findWindowOfProcess(process.dwProcessId, title, IDC_ACCEPT_TERMS)) != nullptr; });
+    EXPECT_NE(window, nullptr);
+    if (window != nullptr && fromMainWindow) {
+        pressButton(window, IDC_ACCEPT_TERMS);
+        window = nullptr;
+        waitUntil(
+            [&] { return (window = findWindowOfProcess(process.dwProcessId, title, IDC_SOURCE_PATH)) != nullptr; });
+        EXPECT_NE(window, nullptr);
+    }
+    if (window != nullptr) {
+        close(window);
+    }
+    const bool ended = WaitForSingleObject(process.hProcess, defaultTimeoutMs) == WAIT_OBJECT_0;
+    EXPECT_TRUE(ended);
+    if (!ended) {
+        TerminateProcess(process.hProcess, 99);
+    }
+    DWORD code = 99;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    EXPECT_EQ(code, 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(StartScreenAndMainWindow, ProgramExit, ::testing::Values(false, true));
+
+struct LinkCase {
+    bool onMainWindow;
+    UINT command;  // a menu command or a button
+    const wchar_t* address;
+};
+
+class WebLinks : public ::testing::TestWithParam<LinkCase> {};
+
+TEST_P(WebLinks, OpenTheirPageAndLeaveTheWindowAsItWas) {
+    ProgramUnderTest program;
+    HWND window = GetParam().onMainWindow ? program.openMainWindow() : program.waitForStartScreen();
+    ASSERT_NE(window, nullptr);
+    if (GetDlgItem(window, static_cast<int>(GetParam().command)) != nullptr) {
+        pressButton(window, static_cast<int>(GetParam().command));
+    } else {
+        chooseMenuCommand(window, GetParam().command);
+    }
+    ASSERT_TRUE(waitUntil([&] { return !program.shellCalls().empty(); }));
+    // A message sent after the posted command is answered only once the
+    // command has been handled.
+    SendMessageW(window, WM_NULL, 0, 0);
+    const auto calls = program.shellCalls();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].owner, nullptr);
+    EXPECT_EQ(calls[0].verb, L"open");
+    EXPECT_EQ(calls[0].file, GetParam().address);
+    EXPECT_EQ(calls[0].parameters, std::nullopt);
+    EXPECT_EQ(calls[0].directory, std::nullopt);
+    EXPECT_EQ(calls[0].showCommand, SW_SHOWNORMAL);
+    EXPECT_TRUE(IsWindowVisible(window));
+    EXPECT_TRUE(IsWindowEnabled(window));
+    EXPECT_EQ(program.visibleWindows(), std::vector<HWND>{window});
+    EXPECT_FALSE(program.finished(0));
+}
+
+const wchar_t* const homePage = L"https://www.morvane.co.jp/";
+const wchar_t* const termsOfUse = L"https://www.morvane.co.jp/smt/dl/wp7_add/index2.html";
+const wchar_t* const signIn = L"https://login.live.com/";
+
+INSTANTIATE_TEST_SUITE_P(MenusAndButtons, WebLinks,
+                         ::testing::Values(LinkCase{false, IDM_HOME_PAGE, homePage},
+                                           LinkCase{false, IDC_READ_TERMS, termsOfUse},
+                                           LinkCase{true, IDM_HOME_PAGE, homePage},
+                                           LinkCase{true, IDM_TERMS_OF_USE, termsOfUse},
+                                           LinkCase{true, IDC_WINDOWS_LIVE, signIn}));
+
+// Every character of the text that the font has no glyph for.
+std::wstring missingGlyphs(HFONT font, const std::wstring& text) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ previous = SelectObject(dc, font);
+    std::vector<WORD> glyphs(text.size());
+    const DWORD mapped =
+        GetGlyphIndicesW(dc, text.c_str(), static_cast<int>(text.size()), glyphs.data(), GGI_MARK_NONEXISTING_GLYPHS);
+    std::wstring missing;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if ((mapped == GDI_ERROR || glyphs[i] == 0xFFFF) && text[i] >= L' ') {
+            missing.push_back(text[i]);
+        }
+    }
+    SelectObject(dc, previous);
+    DeleteDC(dc);
+    return missing;
+}
+
+std::wstring faceOf(HFONT font) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ previous = SelectObject(dc, font);
+    wchar_t face[LF_FACESIZE] = {};
+    GetTextFaceW(dc, LF_FACESIZE, face);
+    SelectObject(dc, previous);
+    DeleteDC(dc);
+    return face;
+}
+
+// The texts of a dialog's controls and of its menu bar.
+std::vector<std::wstring> textsOf(HWND dialog) {
+    std::vector<std::wstring> texts = topLevelMenuTexts(dialog);
+    for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        texts.push_back(windowText(child));
+    }
+    return texts;
+}
+
+TEST(Fonts, DialogsAndMessageBoxesHaveAGlyphForEveryCharacterTheProgramShows) {
     ProgramUnderTest program;
     HWND start = program.waitForStartScreen();
     ASSERT_NE(start, nullptr);
-    pressButton(start, IDC_READ_TERMS);
-    // A message sent after the posted press is answered only once the press
-    // has been handled.
-    SendMessageW(start, WM_NULL, 0, 0);
-    EXPECT_TRUE(IsWindowVisible(start));
-    EXPECT_EQ(program.findDialog(title, IDC_SOURCE_PATH), nullptr);
-    EXPECT_FALSE(program.finished(0));
+    std::vector<std::wstring> texts = textsOf(start);
+    HWND main = program.openMainWindow();
+    ASSERT_NE(main, nullptr);
+    for (const auto& text : textsOf(main)) {
+        texts.push_back(text);
+    }
+    HINSTANCE module = GetModuleHandleW(nullptr);
+    for (UINT id : {IDS_EXIT_QUESTION, IDS_OVERWRITE_QUESTION, IDS_OVERWRITE, IDS_APPEND, IDS_OPEN_TITLE,
+                    IDS_OPEN_FILTER, IDS_SAVE_TITLE, IDS_SAVE_FILTER}) {
+        texts.push_back(app::loadText(module, id));
+    }
+    for (std::string_view message :
+         {messages::sourceNotVcard, messages::sourceUnreadable, messages::destinationUnwritable, messages::converting,
+          messages::failed, messages::completed, messages::nothingToOutput, std::string_view(messages::countsFormat)}) {
+        texts.push_back(app::widen(message));
+    }
+    texts.push_back(L"キャンセル");
+
+    // The dialogs draw with their template's font, message boxes with the
+    // system's message font.
+    std::vector<HFONT> fonts;
+    for (HWND dialog : {start, main}) {
+        fonts.push_back(reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0)));
+    }
+    pressButton(main, IDC_EXIT);
+    HWND question = waitForMessageBox(program, exitQuestion);
+    ASSERT_NE(question, nullptr);
+    for (HWND child = GetWindow(question, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (windowText(child) == exitQuestion) {
+            fonts.push_back(reinterpret_cast<HFONT>(SendMessageW(child, WM_GETFONT, 0, 0)));
+        }
+    }
+    PostMessageW(question, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_EQ(fonts.size(), 3u);
+
+    for (HFONT font : fonts) {
+        ASSERT_NE(font, nullptr);
+        std::wstring missing;
+        for (const auto& text : texts) {
+            for (wchar_t c : missingGlyphs(font, text)) {
+                if (missing.find(c) == std::wstring::npos) {
+                    missing.push_back(c);
+                }
+            }
+        }
+        EXPECT_EQ(missing, L"") << "the font \"" << faceOf(font) << "\" has no glyph for: " << missing;
+    }
 }
 
 TEST(MainWindow, OpensAtTheStartScreensTopLeftCorner) {
@@ -438,6 +645,11 @@ TEST_P(OverwriteQuestion, IsAskedWhileTheWindowIsBusyAndItsAnswerIsFollowed) {
     EXPECT_EQ(controlText(question, IDC_APPEND), L"追加保存");
     EXPECT_EQ(controlText(question, IDCANCEL), L"キャンセル");
     EXPECT_NE(GetWindowLongW(GetDlgItem(question, IDCANCEL), GWL_STYLE) & BS_DEFPUSHBUTTON, 0);
+    // The keyboard starts on キャンセル.
+    GUITHREADINFO input{};
+    input.cbSize = sizeof(input);
+    ASSERT_TRUE(GetGUIThreadInfo(program.threadId(), &input));
+    EXPECT_EQ(input.hwndFocus, GetDlgItem(question, IDCANCEL));
     // While the run waits for the answer, the window is busy.
     expectAllControlsEnabled(main, false);
 
@@ -467,45 +679,256 @@ INSTANTIATE_TEST_SUITE_P(Answers, OverwriteQuestion,
                                            // Cancel ends the run at once and adds no message at all.
                                            OverwriteCase{IDCANCEL, 3, {}}));
 
+// Clicks a line of the message list with the mouse.
+void clickListLine(HWND main, int line) {
+    HWND list = GetDlgItem(main, IDC_MESSAGES);
+    RECT item{};
+    SendMessageW(list, LB_GETITEMRECT, static_cast<WPARAM>(line), reinterpret_cast<LPARAM>(&item));
+    POINT centre{(item.left + item.right) / 2, (item.top + item.bottom) / 2};
+    ClientToScreen(list, &centre);
+    clickWithMouseAt(centre);
+}
+
 TEST(MainWindow, ClickOnConvertDuringARunDoesNotStartASecondRun) {
     TemporaryFolder folder;
+    const auto source = folder.write(L"book.vcf", book(3));
     ProgramUnderTest program;
     HWND main = program.openMainWindow();
     ASSERT_NE(main, nullptr);
     HWND convert = GetDlgItem(main, IDC_CONVERT);
     SetForegroundWindow(main);
+    dropFiles(main, {source.wstring()});
+    ASSERT_TRUE(waitUntil([&] { return !controlText(main, IDC_DESTINATION_PATH).empty(); }));
 
-    // The run must last long enough for a click to arrive while it blocks
-    // the window; the address book grows until one does.
-    bool clickedDuringRun = false;
-    for (int contacts = 20000; contacts <= 640000 && !clickedDuringRun; contacts *= 4) {
-        const auto name = L"big" + std::to_wstring(contacts) + L".vcf";
-        const auto source = folder.write(name, book(contacts));
-        dropFiles(main, {source.wstring()});
-        ASSERT_TRUE(waitUntil([&] { return controlText(main, IDC_SOURCE_PATH) == source.wstring(); }));
-        const std::size_t linesBefore = listLines(main, IDC_MESSAGES).size();
-
+    {
+        // The run stops at its first read of the source until the click has
+        // been queued, however fast the machine is.
+        ReadGate gate(program.threadId());
         pressButton(main, IDC_CONVERT);
-        // Busy: the button disabled and, set last, the menu grayed.
-        const bool busy = waitUntil([&] { return !IsWindowEnabled(convert) && menuGrayed(main, IDM_EXIT); }, 5000);
-        if (busy) {
-            clickWithMouse(convert);
-            clickedDuringRun = !IsWindowEnabled(convert);
-        }
-
-        ASSERT_TRUE(waitUntil([&] { return IsWindowEnabled(convert) != FALSE; }, 60000));
-        // Give a wrongly delivered click every chance to start its run: a
-        // second run would ask about the existing destination.
-        Sleep(300);
-        SendMessageW(main, WM_NULL, 0, 0);
-        EXPECT_EQ(program.findDialog(L"確認", IDC_OVERWRITE), nullptr);
-        EXPECT_EQ(listLines(main, IDC_MESSAGES).size(), linesBefore + 3);
-        if (program.findDialog(L"確認", IDC_OVERWRITE) != nullptr) {
-            break;
-        }
+        ASSERT_TRUE(gate.waitUntilHeld());
+        expectAllControlsEnabled(main, false);
+        clickWithMouse(convert);
+        gate.release();
     }
-    EXPECT_TRUE(clickedDuringRun) << "no run lasted long enough to click during it";
+    ASSERT_TRUE(waitForIdle(main));
+
+    // Mouse input is taken in the order it came: once a click on the first
+    // message line has selected it, the click on Convert has been handled
+    // too. A second run would have asked about the existing destination and
+    // kept the window disabled.
+    clickListLine(main, 0);
+    EXPECT_TRUE(waitUntil([&] { return listSelection(main, IDC_MESSAGES) == 0; }));
+    EXPECT_EQ(program.findDialog(L"確認", IDC_OVERWRITE), nullptr);
+    EXPECT_EQ(listLines(main, IDC_MESSAGES), (std::vector<std::wstring>{started, completed, countsLine(3, 3)}));
+    EXPECT_EQ(countLines(readFile(folder.path() / L"book.csv")), 4);
 }
+
+TEST(MainWindow, EveryLineOfTheInstructionsCanBeScrolledIntoView) {
+    ProgramUnderTest program;
+    HWND main = program.openMainWindow();
+    ASSERT_NE(main, nullptr);
+    HWND box = GetDlgItem(main, IDC_INSTRUCTIONS);
+    const auto lines = static_cast<int>(SendMessageW(box, EM_GETLINECOUNT, 0, 0));
+    RECT shown{};
+    SendMessageW(box, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&shown));
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(box, WM_GETFONT, 0, 0)));
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    SelectObject(dc, previous);
+    DeleteDC(dc);
+    ASSERT_GT(metrics.tmHeight, 0);
+    const int visible = (shown.bottom - shown.top) / metrics.tmHeight;
+    ASSERT_GT(visible, 0);
+    // Seven lines of text, wrapped to the box's width.
+    EXPECT_GE(lines, 7);
+    EXPECT_EQ(SendMessageW(box, EM_GETFIRSTVISIBLELINE, 0, 0), 0);
+    if (lines <= visible) {
+        return;  // everything is in view already
+    }
+
+    // More lines than the box shows: its scroll bar reaches all of them.
+    ASSERT_NE(GetWindowLongW(box, GWL_STYLE) & WS_VSCROLL, 0);
+    SCROLLINFO bar{};
+    bar.cbSize = sizeof(bar);
+    bar.fMask = SIF_ALL;
+    ASSERT_TRUE(GetScrollInfo(box, SB_VERT, &bar));
+    EXPECT_GE(bar.nMax - bar.nMin + 1, lines);
+    std::vector<bool> seen(static_cast<std::size_t>(lines), false);
+    for (int page = 0; page < lines; ++page) {
+        const auto first = static_cast<int>(SendMessageW(box, EM_GETFIRSTVISIBLELINE, 0, 0));
+        for (int line = first; line < first + visible && line < lines; ++line) {
+            seen[static_cast<std::size_t>(line)] = true;
+        }
+        SendMessageW(box, WM_VSCROLL, SB_PAGEDOWN, 0);
+    }
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), false), 0) << lines << " lines, " << visible << " in view";
+    // The last line's last character is inside the box.
+    const auto lastStart = static_cast<int>(SendMessageW(box, EM_LINEINDEX, static_cast<WPARAM>(lines - 1), 0));
+    const auto lastLength = static_cast<int>(SendMessageW(box, EM_LINELENGTH, static_cast<WPARAM>(lastStart), 0));
+    ASSERT_GT(lastLength, 0);
+    const auto position =
+        static_cast<DWORD>(SendMessageW(box, EM_POSFROMCHAR, static_cast<WPARAM>(lastStart + lastLength - 1), 0));
+    const auto top = static_cast<short>(HIWORD(position));
+    EXPECT_GE(top, shown.top);
+    EXPECT_LE(top + metrics.tmHeight, shown.bottom);
+}
+
+// What the program asked a file chooser with, recorded on its way to the
+// real chooser.
+struct ChooserCall {
+    bool save;
+    HWND owner;
+    std::wstring filter;  // NUL separators shown as "|", up to the closing double NUL
+    std::wstring title;
+    std::wstring defaultExtension;
+    DWORD flags;
+    DWORD fileSize;
+    std::wstring file;
+    DWORD fileTitleSize;
+    std::wstring fileTitle;
+};
+
+class ChooserRecorder {
+public:
+    ChooserRecorder() {
+        std::lock_guard lock(mutex_);
+        calls_.clear();
+        open_ = reinterpret_cast<decltype(&GetOpenFileNameW)>(openHook_.original());
+        save_ = reinterpret_cast<decltype(&GetSaveFileNameW)>(saveHook_.original());
+    }
+    std::vector<ChooserCall> calls() const {
+        std::lock_guard lock(mutex_);
+        return calls_;
+    }
+
+private:
+    static ChooserCall describe(bool save, const OPENFILENAMEW& chooser) {
+        std::wstring filter;
+        for (const wchar_t* at = chooser.lpstrFilter; at != nullptr && *at != L'\0'; at += wcslen(at) + 1) {
+            filter += at;
+            filter += L'|';
+        }
+        const auto text = [](const wchar_t* value) { return std::wstring(value != nullptr ? value : L"(null)"); };
+        return {save,
+                chooser.hwndOwner,
+                filter,
+                text(chooser.lpstrTitle),
+                text(chooser.lpstrDefExt),
+                chooser.Flags,
+                chooser.nMaxFile,
+                text(chooser.lpstrFile),
+                chooser.nMaxFileTitle,
+                text(chooser.lpstrFileTitle)};
+    }
+    static BOOL WINAPI open(LPOPENFILENAMEW chooser) {
+        {
+            std::lock_guard lock(mutex_);
+            calls_.push_back(describe(false, *chooser));
+        }
+        return open_(chooser);
+    }
+    static BOOL WINAPI save(LPOPENFILENAMEW chooser) {
+        {
+            std::lock_guard lock(mutex_);
+            calls_.push_back(describe(true, *chooser));
+        }
+        return save_(chooser);
+    }
+
+    static inline std::mutex mutex_;
+    static inline std::vector<ChooserCall> calls_;
+    static inline decltype(&GetOpenFileNameW) open_ = nullptr;
+    static inline decltype(&GetSaveFileNameW) save_ = nullptr;
+    ImportHook openHook_{"comdlg32.dll", "GetOpenFileNameW", reinterpret_cast<void*>(&ChooserRecorder::open)};
+    ImportHook saveHook_{"comdlg32.dll", "GetSaveFileNameW", reinterpret_cast<void*>(&ChooserRecorder::save)};
+};
+
+TEST(MainWindow, ChoosersStartEmptyWithTheirFiltersTitlesExtensionsAndFlags) {
+    ChooserRecorder recorder;
+    ProgramUnderTest program;
+    HWND main = program.openMainWindow();
+    ASSERT_NE(main, nullptr);
+    // Neither chooser is offered what the fields hold.
+    SetDlgItemTextW(main, IDC_SOURCE_PATH, L"C:\\earlier\\book.vcf");
+    SetDlgItemTextW(main, IDC_DESTINATION_PATH, L"C:\\earlier\\book.csv");
+    for (auto [button, title] :
+         {std::pair{IDC_CHOOSE_SOURCE, L"ファイルを開く"}, std::pair{IDC_CHOOSE_DESTINATION, L"ファイルを保存する"}}) {
+        pressButton(main, button);
+        HWND chooser = program.waitForDialog(title, 0);
+        ASSERT_NE(chooser, nullptr);
+        PostMessageW(chooser, WM_COMMAND, IDCANCEL, 0);
+        ASSERT_TRUE(waitUntil([&] { return program.findDialog(title, 0) == nullptr; }));
+    }
+    const auto calls = recorder.calls();
+    ASSERT_EQ(calls.size(), 2u);
+    const auto expectCall = [&](const ChooserCall& call, bool save, const std::wstring& filter,
+                                const std::wstring& title, const std::wstring& extension, DWORD flags) {
+        EXPECT_EQ(call.save, save);
+        EXPECT_EQ(call.owner, main);
+        EXPECT_EQ(call.filter, filter);
+        EXPECT_EQ(call.title, title);
+        EXPECT_EQ(call.defaultExtension, extension);
+        EXPECT_EQ(call.flags, flags);
+        EXPECT_EQ(call.fileSize, 260u);
+        EXPECT_EQ(call.file, L"");
+        EXPECT_EQ(call.fileTitleSize, 260u);
+        EXPECT_EQ(call.fileTitle, L"");
+    };
+    expectCall(calls[0], false, L"vCardファイル(*.vcf)|*.vcf|", L"ファイルを開く", L"vcf",
+               OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY);
+    // No overwrite prompt: the conversion run asks whether to overwrite.
+    expectCall(calls[1], true, L"csvファイル(*.csv)|*.csv|", L"ファイルを保存する", L"csv", OFN_HIDEREADONLY);
+    EXPECT_EQ(controlText(main, IDC_SOURCE_PATH), L"C:\\earlier\\book.vcf");
+    EXPECT_EQ(controlText(main, IDC_DESTINATION_PATH), L"C:\\earlier\\book.csv");
+}
+
+// Another program holds the source or the destination: the run says so in a
+// message box, lists its failure, and leaves every file as it was.
+struct HeldCase {
+    bool holdSource;
+    Sharing sharing;
+    std::string_view error;
+};
+
+class HeldByAnotherProgram : public ::testing::TestWithParam<HeldCase> {};
+
+TEST_P(HeldByAnotherProgram, ShowsWhyAndLeavesTheFilesAlone) {
+    TemporaryFolder folder;
+    const auto source = folder.write(L"book.vcf", book(2));
+    const auto destination = folder.write(L"book.csv", "kept,as,it,was\r\n");
+    auto holder = std::make_unique<FileHolder>(GetParam().holdSource ? source : destination, GetParam().sharing);
+    ASSERT_TRUE(holder->holding());
+    ProgramUnderTest program;
+    HWND main = program.openMainWindow();
+    ASSERT_NE(main, nullptr);
+    dropFiles(main, {source.wstring()});
+    ASSERT_TRUE(waitUntil([&] { return controlText(main, IDC_DESTINATION_PATH) == destination.wstring(); }));
+
+    pressButton(main, IDC_CONVERT);
+    HWND question = program.waitForDialog(L"確認", IDC_OVERWRITE);
+    ASSERT_NE(question, nullptr);
+    pressButton(question, IDC_OVERWRITE);
+    HWND box = waitForMessageBox(program, app::widen(GetParam().error));
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(GetWindow(box, GW_OWNER), main);
+    EXPECT_EQ(windowText(box), L"エラー");
+    EXPECT_EQ(listLines(main, IDC_MESSAGES), std::vector<std::wstring>{started});
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(waitForIdle(main));
+    EXPECT_EQ(listLines(main, IDC_MESSAGES), (std::vector<std::wstring>{started, L"変換処理に失敗しました。"}));
+    EXPECT_EQ(listSelection(main, IDC_MESSAGES), 1);
+    holder.reset();
+    EXPECT_EQ(readFile(destination), "kept,as,it,was\r\n");
+    EXPECT_EQ(readFile(source), book(2));
+}
+
+INSTANTIATE_TEST_SUITE_P(SourceAndDestination, HeldByAnotherProgram,
+                         ::testing::Values(HeldCase{true, Sharing::none, messages::sourceUnreadable},
+                                           HeldCase{true, Sharing::readOnly, messages::sourceUnreadable},
+                                           HeldCase{false, Sharing::none, messages::destinationUnwritable},
+                                           // A spreadsheet showing the CSV file lets others read it, not write it.
+                                           HeldCase{false, Sharing::readOnly, messages::destinationUnwritable}));
 
 }  // namespace
 }  // namespace velmora::testing

@@ -7,12 +7,33 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <sstream>
 
 #include "app/app.h"
 #include "app/resources/resource.h"
 
 namespace velmora::testing {
+namespace {
+
+std::mutex shellCallsLock;
+std::vector<ShellCall> shellCallsMade;
+
+std::optional<std::wstring> optionalText(LPCWSTR text) {
+    return text != nullptr ? std::optional<std::wstring>(text) : std::nullopt;
+}
+
+// The program's ShellExecuteW during the tests: it records the call and
+// answers as the shell does when it has opened the page.
+HINSTANCE WINAPI recordShellCall(HWND owner, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters, LPCWSTR directory,
+                                 INT showCommand) {
+    std::lock_guard lock(shellCallsLock);
+    shellCallsMade.push_back({owner, optionalText(verb), optionalText(file), optionalText(parameters),
+                              optionalText(directory), showCommand});
+    return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(42));  // above 32: success
+}
+
+}  // namespace
 
 bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
     const ULONGLONG end = GetTickCount64() + timeoutMs;
@@ -135,8 +156,12 @@ int listSelection(HWND dialog, int id) {
 void clickWithMouse(HWND control) {
     RECT rect{};
     GetWindowRect(control, &rect);
-    const int x = (rect.left + rect.right) / 2;
-    const int y = (rect.top + rect.bottom) / 2;
+    clickWithMouseAt({(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2});
+}
+
+void clickWithMouseAt(POINT point) {
+    const int x = point.x;
+    const int y = point.y;
     const int width = GetSystemMetrics(SM_CXVIRTUALSCREEN) - 1;
     const int height = GetSystemMetrics(SM_CYVIRTUALSCREEN) - 1;
     INPUT inputs[3] = {};
@@ -152,6 +177,10 @@ void clickWithMouse(HWND control) {
 }
 
 ProgramUnderTest::ProgramUnderTest() {
+    {
+        std::lock_guard lock(shellCallsLock);
+        shellCallsMade.clear();
+    }
     thread_ = CreateThread(nullptr, 0, threadMain, this, 0, &threadId_);
 }
 
@@ -174,8 +203,14 @@ DWORD WINAPI ProgramUnderTest::threadMain(void* self) {
     auto* program = static_cast<ProgramUnderTest*>(self);
     app::Session session;
     session.instance = GetModuleHandleW(nullptr);
+    session.shellExecute = recordShellCall;
     program->result_ = app::runStartScreen(session);
     return 0;
+}
+
+std::vector<ShellCall> ProgramUnderTest::shellCalls() const {
+    std::lock_guard lock(shellCallsLock);
+    return shellCallsMade;
 }
 
 std::vector<HWND> ProgramUnderTest::visibleWindows() const {
@@ -277,6 +312,169 @@ std::filesystem::path TemporaryFolder::write(const std::wstring& name, const std
 std::string readFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+ImportHook::ImportHook(const char* dll, const char* function, void* replacement) {
+    auto* base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    const auto* headers = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& directory = headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    if (directory.VirtualAddress == 0) {
+        return;
+    }
+    for (auto* entry = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress);
+         entry->Name != 0 && slot_ == nullptr; ++entry) {
+        if (_stricmp(reinterpret_cast<const char*>(base + entry->Name), dll) != 0 || entry->OriginalFirstThunk == 0) {
+            continue;
+        }
+        // The names stay in the lookup table; the loader has put the
+        // addresses into the parallel address table.
+        auto* name = reinterpret_cast<IMAGE_THUNK_DATA*>(base + entry->OriginalFirstThunk);
+        auto* address = reinterpret_cast<IMAGE_THUNK_DATA*>(base + entry->FirstThunk);
+        for (; name->u1.AddressOfData != 0; ++name, ++address) {
+            if (IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal)) {
+                continue;
+            }
+            const auto* byName = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + name->u1.AddressOfData);
+            if (std::strcmp(reinterpret_cast<const char*>(byName->Name), function) == 0) {
+                slot_ = reinterpret_cast<void**>(&address->u1.Function);
+                break;
+            }
+        }
+    }
+    if (slot_ == nullptr) {
+        return;
+    }
+    DWORD protection = 0;
+    VirtualProtect(slot_, sizeof(void*), PAGE_READWRITE, &protection);
+    original_ = *slot_;
+    *slot_ = replacement;
+    VirtualProtect(slot_, sizeof(void*), protection, &protection);
+}
+
+ImportHook::~ImportHook() {
+    if (slot_ == nullptr) {
+        return;
+    }
+    DWORD protection = 0;
+    VirtualProtect(slot_, sizeof(void*), PAGE_READWRITE, &protection);
+    *slot_ = original_;
+    VirtualProtect(slot_, sizeof(void*), protection, &protection);
+}
+
+namespace {
+
+// The state of the one ReadGate that may exist at a time. The events live as
+// long as the test program, so that a thread leaving the gate late never
+// waits on a closed handle.
+struct GateState {
+    std::atomic<DWORD> thread{0};
+    HANDLE held = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE released = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    decltype(&ReadFile) original = nullptr;
+};
+
+GateState& gateState() {
+    static GateState state;
+    return state;
+}
+
+}  // namespace
+
+void* ReadGate::arm(DWORD thread) {
+    GateState& state = gateState();
+    ResetEvent(state.held);
+    ResetEvent(state.released);
+    state.thread = thread;
+    return reinterpret_cast<void*>(&ReadGate::readFile);
+}
+
+ReadGate::ReadGate(DWORD thread) : hook_("kernel32.dll", "ReadFile", arm(thread)) {
+    gateState().original = reinterpret_cast<decltype(&ReadFile)>(hook_.original());
+}
+
+ReadGate::~ReadGate() {
+    gateState().thread = 0;
+    release();
+}
+
+BOOL WINAPI ReadGate::readFile(HANDLE file, LPVOID buffer, DWORD count, LPDWORD done, LPOVERLAPPED overlapped) {
+    GateState& state = gateState();
+    DWORD thread = GetCurrentThreadId();
+    if (state.thread.compare_exchange_strong(thread, 0)) {
+        SetEvent(state.held);
+        WaitForSingleObject(state.released, INFINITE);
+    }
+    auto original = state.original != nullptr ? state.original : &ReadFile;
+    return original(file, buffer, count, done, overlapped);
+}
+
+bool ReadGate::waitUntilHeld(DWORD timeoutMs) {
+    return WaitForSingleObject(gateState().held, timeoutMs) == WAIT_OBJECT_0;
+}
+
+void ReadGate::release() {
+    SetEvent(gateState().released);
+}
+
+std::filesystem::path programFolder() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    return std::filesystem::path(path).parent_path();
+}
+
+FileHolder::FileHolder(const std::filesystem::path& file, Sharing sharing) {
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    HANDLE childInput = nullptr;
+    HANDLE output = nullptr;
+    HANDLE childOutput = nullptr;
+    if (!CreatePipe(&childInput, &input_, &inherit, 0) || !CreatePipe(&output, &childOutput, &inherit, 0)) {
+        return;
+    }
+    SetHandleInformation(input_, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(output, HANDLE_FLAG_INHERIT, 0);
+    std::wstring command = L"\"" + (programFolder() / L"velmora_file_holder.exe").wstring() + L"\" \"" +
+                           file.wstring() + L"\" " + (sharing == Sharing::none ? L"none" : L"read");
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = childInput;
+    startup.hStdOutput = childOutput;
+    startup.hStdError = childOutput;
+    const BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                                        nullptr, &startup, &process_);
+    CloseHandle(childInput);
+    CloseHandle(childOutput);
+    if (started) {
+        // The holder says "holding" once it has the file open; its output
+        // ends without that word when it could not open it.
+        std::string said;
+        char byte = 0;
+        DWORD got = 0;
+        while (said.size() < 64 && ReadFile(output, &byte, 1, &got, nullptr) && got == 1 && byte != '\n') {
+            said.push_back(byte);
+        }
+        holding_ = said.rfind("holding", 0) == 0;
+    }
+    CloseHandle(output);
+}
+
+FileHolder::~FileHolder() {
+    if (input_ != nullptr) {
+        CloseHandle(input_);
+    }
+    if (process_.hProcess != nullptr) {
+        WaitForSingleObject(process_.hProcess, defaultTimeoutMs);
+        CloseHandle(process_.hProcess);
+        CloseHandle(process_.hThread);
+    }
 }
 
 }  // namespace velmora::testing

@@ -14,6 +14,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -54,8 +55,21 @@ int listSelection(HWND dialog, int id);
 // Left click with real mouse input at the centre of a control, so that the
 // system routes it to whatever window accepts input there at that moment.
 void clickWithMouse(HWND control);
+// Left click with real mouse input at a point of the screen.
+void clickWithMouseAt(POINT point);
 
-// One run of the program's screens on a thread of its own.
+// One call of the program's ShellExecuteW stand-in, with every argument.
+struct ShellCall {
+    HWND owner;
+    std::optional<std::wstring> verb;
+    std::optional<std::wstring> file;
+    std::optional<std::wstring> parameters;
+    std::optional<std::wstring> directory;
+    INT showCommand;
+};
+
+// One run of the program's screens on a thread of its own. Web pages are
+// not opened: the calls that would open them are recorded instead.
 class ProgramUnderTest {
 public:
     ProgramUnderTest();
@@ -81,6 +95,9 @@ public:
     // True when the start screen's dialog has returned.
     bool finished(DWORD timeoutMs = defaultTimeoutMs);
     INT_PTR result() const { return result_; }
+    DWORD threadId() const { return threadId_; }
+    // The web pages the program asked to open so far.
+    std::vector<ShellCall> shellCalls() const;
 
 private:
     static DWORD WINAPI threadMain(void* self);
@@ -103,5 +120,66 @@ private:
 };
 
 std::string readFile(const std::filesystem::path& path);
+
+// Replaces this program's import of one function of a system DLL with another
+// function of the same signature while the object lives. The program's own
+// code (the screens and the conversion run are linked into the test program)
+// then calls the replacement.
+class ImportHook {
+public:
+    ImportHook(const char* dll, const char* function, void* replacement);
+    ~ImportHook();
+    ImportHook(const ImportHook&) = delete;
+    ImportHook& operator=(const ImportHook&) = delete;
+    // The function the import held before; null when it was not found.
+    void* original() const { return original_; }
+
+private:
+    void** slot_ = nullptr;
+    void* original_ = nullptr;
+};
+
+// Holds the first ReadFile that a given thread makes after construction
+// until release() (or the end of the object): a source file that is slow to
+// deliver, for as long as the test wants.
+class ReadGate {
+public:
+    explicit ReadGate(DWORD thread);
+    ~ReadGate();
+    ReadGate(const ReadGate&) = delete;
+    ReadGate& operator=(const ReadGate&) = delete;
+    // True once the thread is waiting inside ReadFile.
+    bool waitUntilHeld(DWORD timeoutMs = defaultTimeoutMs);
+    void release();
+
+private:
+    // Arms the gate for `thread`; the replacement for ReadFile.
+    static void* arm(DWORD thread);
+    static BOOL WINAPI readFile(HANDLE file, LPVOID buffer, DWORD count, LPDWORD done, LPOVERLAPPED overlapped);
+    ImportHook hook_;
+};
+
+// Another program that keeps a file open, started from the test program's
+// folder (velmora_file_holder.exe): with no sharing at all, or letting others
+// read only, as a spreadsheet that has a CSV file open does.
+enum class Sharing { none, readOnly };
+
+class FileHolder {
+public:
+    FileHolder(const std::filesystem::path& file, Sharing sharing);
+    ~FileHolder();
+    FileHolder(const FileHolder&) = delete;
+    FileHolder& operator=(const FileHolder&) = delete;
+    // True when the other program has the file open.
+    bool holding() const { return holding_; }
+
+private:
+    PROCESS_INFORMATION process_{};
+    HANDLE input_ = nullptr;  // closing it tells the holder to let go
+    bool holding_ = false;
+};
+
+// The folder of the test program's executable.
+std::filesystem::path programFolder();
 
 }  // namespace velmora::testing

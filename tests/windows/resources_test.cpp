@@ -204,6 +204,7 @@ TEST(Resources, MainWindowTemplate) {
     EXPECT_EQ(dialog.face, L"MS UI Gothic");
     EXPECT_EQ(dialog.pointSize, 9);
     const DWORD pathField = WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL;
+    const DWORD instructions = ES_MULTILINE | ES_READONLY | WS_VSCROLL;
     expectControls(dialog,
                    {
                        {label, none, L"変換元ファイル(vCard)", 7, 7, 40, 17, 0, 0},
@@ -219,7 +220,7 @@ TEST(Resources, MainWindowTemplate) {
                        {listBox, IDC_MESSAGES, L"", 50, 125, 195, 50,
                         WS_BORDER | WS_VSCROLL | WS_TABSTOP | LBS_NOINTEGRALHEIGHT | LBS_NOTIFY, LBS_SORT},
                        {button, IDC_EXIT, L"終了", 263, 125, 50, 30, WS_TABSTOP, 0},
-                       {edit, IDC_INSTRUCTIONS, L"", 55, 190, 250, 58, ES_MULTILINE | ES_READONLY, WS_BORDER},
+                       {edit, IDC_INSTRUCTIONS, L"", 55, 190, 250, 58, instructions, WS_BORDER},
                        {label, none, L"提供：Morvane株式会社", 193, 265, 120, 8, SS_RIGHT, 0},
                        {button, none, L"", 50, 180, 260, 73, BS_GROUPBOX, 0},
                    });
