@@ -62,7 +62,7 @@ PathString extensionOf(const std::filesystem::path& path) {
 PathString directoryOf(const std::filesystem::path& path) {
     const PathString& text = path.native();
     const std::size_t separator = text.rfind(kSeparator);
-    if (separator == PathString::npos || platform::folderHasEntry(path)) return text;
+    if (separator == PathString::npos || platform::folderExists(path)) return text;
     return text.substr(0, separator);
 }
 
@@ -85,7 +85,7 @@ bool validatePaths(const std::filesystem::path& source, const std::filesystem::p
     if (!equalsIgnoreAsciiCase(extensionOf(source), ".vcf")) return fail(messages::sourceNotVcard);
     if (!equalsIgnoreAsciiCase(extensionOf(destination), ".csv")) return fail(messages::destinationNotCsv);
     if (!platform::fileExists(source)) return fail(messages::sourceMissing);
-    if (!platform::folderHasEntry(directoryOf(destination))) return fail(messages::destinationFolderMissing);
+    if (!platform::folderExists(directoryOf(destination))) return fail(messages::destinationFolderMissing);
     return true;
 }
 

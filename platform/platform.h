@@ -68,9 +68,11 @@ private:
 // True when a file-status query on the path succeeds (file or folder).
 bool fileExists(const std::filesystem::path& path);
 
-// True when a search for the entries of `folder` finds a first one. The empty
-// path stands for the root folder (of the current drive on Windows).
-bool folderHasEntry(const std::filesystem::path& folder);
+// True when `folder` is a folder: a search for its entries finds a first one,
+// or, for the root of an empty drive, which holds no entry at all, the
+// folder's own status says so. The empty path stands for the root folder (of
+// the current drive on Windows).
+bool folderExists(const std::filesystem::path& folder);
 
 // UTF-8 into the ANSI code page (932 for this program's users), decoded as
 // Windows decodes the text with a terminating zero byte: an ill-formed

@@ -130,7 +130,7 @@ bool fileExists(const std::filesystem::path& path) {
     return ::stat(path.c_str(), &st) == 0;
 }
 
-bool folderHasEntry(const std::filesystem::path& folder) {
+bool folderExists(const std::filesystem::path& folder) {
     DIR* dir = ::opendir(folder.empty() ? "/" : folder.c_str());
     if (dir == nullptr) return false;
     // Like a folder search on Windows, the search finds "." in any folder

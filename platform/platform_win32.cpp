@@ -196,7 +196,7 @@ bool fileExists(const std::filesystem::path& path) {
     return _wstat64i32(path.c_str(), &status) == 0;
 }
 
-bool folderHasEntry(const std::filesystem::path& folder) {
+bool folderExists(const std::filesystem::path& folder) {
     // "folder\*.*", or "folder*.*" when the folder already ends in a
     // backslash: "C:" is searched as "C:\*.*", the drive's root, and "C:\"
     // the same way.
@@ -205,9 +205,16 @@ bool folderHasEntry(const std::filesystem::path& folder) {
     pattern += L"*.*";
     WIN32_FIND_DATAW entry{};
     HANDLE search = FindFirstFileW(pattern.c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE) return false;
-    FindClose(search);
-    return true;
+    if (search != INVALID_HANDLE_VALUE) {
+        FindClose(search);
+        return true;
+    }
+    // Every folder but a drive's root lists "." and ".."; the root of an
+    // empty drive (a new memory card, say) lists nothing and is still a
+    // folder that a file can be written into, so its status decides.
+    pattern.resize(pattern.size() - 3);  // "folder\"
+    const DWORD attributes = GetFileAttributesW(pattern.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 std::optional<std::string> utf8ToAnsi(std::string_view utf8) {

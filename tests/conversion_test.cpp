@@ -40,9 +40,9 @@ TEST(PathOperations, ExtensionDirectoryAndProposal) {
     EXPECT_EQ(directoryOf(dir.path()), folder);  // an existing folder is its own folder
     EXPECT_EQ(directoryOf(native("out.csv")), native("out.csv"));
     EXPECT_EQ(directoryOf(dir / "missing" / "out.csv"), (dir / "missing").native());
-    EXPECT_TRUE(platform::folderHasEntry(dir.path()));
-    EXPECT_TRUE(platform::folderHasEntry(folder + std::filesystem::path::preferred_separator));
-    EXPECT_FALSE(platform::folderHasEntry(dir / "missing"));
+    EXPECT_TRUE(platform::folderExists(dir.path()));
+    EXPECT_TRUE(platform::folderExists(folder + std::filesystem::path::preferred_separator));
+    EXPECT_FALSE(platform::folderExists(dir / "missing"));
 #ifdef _WIN32
     EXPECT_EQ(directoryOf(L"C:\\out.csv"), L"C:");
 #endif

@@ -329,6 +329,33 @@ if [ -z "$windows" ]; then
   run_case "file system full inside the header, new file" "empty: no part of a header"
 fi
 
+# Under Wine: the folder $1 becomes a drive of its own (its letter in
+# $drive), and windows_path names the files in it on that drive.
+link_drive() {
+  full=$1
+  local letter
+  for letter in v w x y; do
+    if [ ! -e "$WINEPREFIX/dosdevices/$letter:" ]; then
+      drive="$letter:"
+      ln -s "$full" "$WINEPREFIX/dosdevices/$drive"
+      return 0
+    fi
+  done
+  echo "no free drive letter in $WINEPREFIX"; exit 1
+}
+
+# The root of an empty drive (a new memory card) is a folder to write into,
+# though a search of it finds no entry at all, not even "." and "..".
+if [ -n "$windows" ]; then
+  mkdir -p "$work/card"
+  link_drive "$work/card"
+  src="$book" dst="$work/card/out.csv"
+  out=("$CONVERTING" "$DONE" "$(counts 3 3)")
+  expect < <(cat "$header" "$rows")
+  run_case "destination in the root of an empty drive" "header and 3 lines"
+  rm -f "$WINEPREFIX/dosdevices/$drive"; drive=""
+fi
+
 # A real full disk where a small file system can be mounted (root outside a
 # restricted container): an 8 KiB tmpfs, a book of 100 contacts. Under Wine
 # it is a drive of its own, as a full USB stick would be.
@@ -336,20 +363,11 @@ full="$work/full"
 mkdir -p "$full"
 if [ "$(id -u)" -eq 0 ] && mount -t tmpfs -o size=8k velmora-full "$full" 2>/dev/null; then
   mounted="$full"
-  if [ -n "$windows" ]; then
-    for letter in v w x y; do
-      if [ ! -e "$WINEPREFIX/dosdevices/$letter:" ]; then
-        drive="$letter:"
-        ln -s "$full" "$WINEPREFIX/dosdevices/$drive"
-        break
-      fi
-    done
-  fi
+  [ -z "$windows" ] || link_drive "$full"
   big_book="$work/book100.vcf"
   for i in $(seq 1 100); do printf 'BEGIN:VCARD\r\nN:c%03d\r\nEND:VCARD\r\n' "$i"; done >"$big_book"
   for i in $(seq 1 100); do row 1 "$(printf 'c%03d' "$i")"; done >"$work/rows100.csv"
-  # The files go into a folder: the root of an empty drive has no entry
-  # for the folder search to find.
+  # The files go into a folder of the drive.
   mkdir "$full/csv"
   for mode in new --append; do
     rm -f "$full/csv/out.csv"

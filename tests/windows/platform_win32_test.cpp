@@ -104,13 +104,13 @@ TEST(Win32Files, StatusQueryAndFolderSearch) {
     EXPECT_TRUE(fileExists(path));
     EXPECT_TRUE(fileExists(folder.path()));
     EXPECT_FALSE(fileExists(folder.path() / L"b.vcf"));
-    EXPECT_TRUE(folderHasEntry(folder.path()));
-    EXPECT_TRUE(folderHasEntry(folder.path().wstring() + L"\\"));
-    EXPECT_FALSE(folderHasEntry(folder.path() / L"missing"));
-    EXPECT_FALSE(folderHasEntry(path));  // a file is no folder
+    EXPECT_TRUE(folderExists(folder.path()));
+    EXPECT_TRUE(folderExists(folder.path().wstring() + L"\\"));
+    EXPECT_FALSE(folderExists(folder.path() / L"missing"));
+    EXPECT_FALSE(folderExists(path));  // a file is no folder
     // A drive is searched at its root, with or without the backslash.
-    EXPECT_TRUE(folderHasEntry(L"C:"));
-    EXPECT_TRUE(folderHasEntry(L"C:\\"));
+    EXPECT_TRUE(folderExists(L"C:"));
+    EXPECT_TRUE(folderExists(L"C:\\"));
 }
 
 struct AnsiCase {
