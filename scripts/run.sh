@@ -2,7 +2,8 @@
 # Runs Velmora:
 #   scripts/run.sh                      the Windows program under Wine (with a display),
 #                                       or, without a display, the bundled sample
-#                                       converted by the console converter
+#                                       converted by the console converter, with the
+#                                       account of what the CSV file leaves out
 #   scripts/run.sh SOURCE.vcf [DEST.csv]   converts an address book on the console
 # Installs what it needs when missing (Debian 12, as root).
 set -euo pipefail
@@ -22,7 +23,8 @@ build_native >/dev/null
 source=${1:-samples/sample.vcf}
 dest=${2:-build/$(basename "${source%.*}").csv}
 status=0
-build/native/velmora-convert "$source" "$dest" --overwrite || status=$?
+# With the account of what the CSV file leaves out after the run's lines.
+build/native/velmora-convert "$source" "$dest" --overwrite --report || status=$?
 if [ -f "$dest" ] && [ $# -eq 0 ]; then
   echo
   echo "== $dest (Shift_JIS, shown here as UTF-8):"
