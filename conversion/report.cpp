@@ -1,5 +1,6 @@
 #include "conversion/report.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <string_view>
@@ -151,22 +152,20 @@ private:
 std::string describeAccount(const ContactList& list, const Account& account) {
     const auto& blocks = account.blocks();
     const auto factsOf = [&](std::size_t i) { return i < blocks.size() ? &blocks[i] : nullptr; };
+    // A written contact lost something when one of its lost lines is shown.
+    const auto lostSomething = [&](std::size_t i) {
+        const BlockFacts* facts = factsOf(i);
+        return facts != nullptr && isExportable(list.records[i]) &&
+               std::any_of(facts->lost.begin(), facts->lost.end(),
+                           [&](const LostLine& lost) { return account.shown(lost); });
+    };
     Writer out;
 
     std::size_t notWritten = 0;
-    std::size_t lostSomething = 0;
+    std::size_t lostSomethingCount = 0;
     for (std::size_t i = 0; i < list.count(); ++i) {
-        const ContactRecord& record = list.records[i];
-        const BlockFacts* facts = factsOf(i);
-        if (!isExportable(record)) {
-            ++notWritten;
-        } else if (facts != nullptr) {
-            for (const LostLine& lost : facts->lost)
-                if (account.shown(lost)) {
-                    ++lostSomething;
-                    break;
-                }
-        }
+        if (!isExportable(list.records[i])) ++notWritten;
+        if (lostSomething(i)) ++lostSomethingCount;
     }
 
     out.heading(kNotWritten, notWritten);
@@ -192,16 +191,13 @@ std::string describeAccount(const ContactList& list, const Account& account) {
     }
 
     out.line({});
-    out.heading(kLostSomething, lostSomething);
+    out.heading(kLostSomething, lostSomethingCount);
     for (std::size_t i = 0; i < list.count(); ++i) {
-        const ContactRecord& record = list.records[i];
+        if (!lostSomething(i)) continue;
         const BlockFacts* facts = factsOf(i);
-        if (!isExportable(record) || facts == nullptr) continue;
-        bool named = false;
+        out.contact(i, facts, list, list.records[i]);
         for (const LostLine& lost : facts->lost) {
             if (!account.shown(lost)) continue;
-            if (!named) out.contact(i, facts, list, record);
-            named = true;
             // UTF-8 text is shown as what it was meant to be; everything
             // else as the CSV file will hold it.
             const std::string value = lost.loss == Loss::utf8Unconverted ? printable(lost.value) : fromAnsi(lost.value);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/platform.h"
 #include "vcard/decode.h"
 #include "vcard/keywords.h"
 #include "vcard/tokens.h"
@@ -9,8 +10,8 @@
 namespace velmora {
 namespace {
 
-bool isShiftJisLead(unsigned c) {
-    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+bool isShiftJisLead(unsigned char c) {
+    return platform::leadByteTable()[c];
 }
 
 bool hasHighBytes(std::string_view text) {

@@ -220,6 +220,12 @@ void assemble(LineCutter& cutter, Sink&& sink) {
     }
 }
 
+// Applies every logical line that `cutter`'s lines make up to `list`.
+void parseLines(LineCutter& cutter, ContactList& list) {
+    assemble(cutter,
+             [&list](const PropertyLine& line, const LineState& state) { processPropertyLine(list, line, state); });
+}
+
 }  // namespace
 
 void feedLine(LineState& lineState, std::string_view line) {
@@ -235,15 +241,13 @@ void assembleLogicalLines(LineCutter& cutter, const LineSink& sink) {
 
 void parseVcardText(std::string_view text, ContactList& list) {
     LineCutter cutter(text);
-    assemble(cutter,
-             [&list](const PropertyLine& line, const LineState& state) { processPropertyLine(list, line, state); });
+    parseLines(cutter, list);
 }
 
 CutResult parseVcardStream(ReadPiece read, std::optional<std::uint64_t> lastCrlf, ContactList& list,
                            std::size_t pieceSize, LastCrlfIs lastCrlfIs) {
     LineCutter cutter(std::move(read), lastCrlf, pieceSize, lastCrlfIs);
-    assemble(cutter,
-             [&list](const PropertyLine& line, const LineState& state) { processPropertyLine(list, line, state); });
+    parseLines(cutter, list);
     return cutter.result();
 }
 
