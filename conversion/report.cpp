@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <iterator>
+#include <optional>
 #include <string_view>
 
 #include "csv/csv_writer.h"
@@ -11,69 +13,59 @@
 namespace velmora {
 namespace {
 
-// Every reason the account names, in the order of its totals.
-enum class Reason : std::size_t {
-    noEnd,
-    beginInside,
-    version,
-    charset,
-    encoding,
-    nothingToWrite,
-    telephone,
-    email,
-    notUsed,
-    utf8,
-};
-constexpr std::size_t kReasonCount = 10;
+// Every reason the account names, in the order of its totals: what gives
+// rise to it, and its two labels.
+enum class Reason : std::uint8_t { noEnd, beginInside, unsupported, nothingToWrite, lost };
 
-struct Label {
+struct ReasonRow {
+    Reason reason;
+    std::optional<UnsupportedBy> cause;  // for Reason::unsupported
+    std::optional<Loss> loss;            // for Reason::lost
     std::string_view japanese;
     std::string_view english;
 };
 
-constexpr std::array<Label, kReasonCount> kReasonLabels = {{
-    {"END:VCARDがありません", "no END:VCARD"},
-    {"END:VCARDの前に次のBEGIN:VCARDがあります", "a BEGIN:VCARD before its END:VCARD"},
-    {"対応していないVERSION", "unsupported VERSION"},
-    {"対応していないCHARSET", "unsupported CHARSET"},
-    {"対応していないENCODING", "unsupported ENCODING"},
-    {"書き出す項目がありません", "nothing to write"},
-    {"空いている列のないTEL", "TEL with no free column"},
-    {"空いている列のないEMAIL", "EMAIL with no free column"},
-    {"使われなかった行（2つ目以降・グループ名付き）", "line not used (a second one, or grouped)"},
-    {"CHARSETのないUTF-8（文字化けします）", "UTF-8 without CHARSET (shows garbled)"},
-}};
+constexpr ReasonRow kReasons[] = {
+    {Reason::noEnd, {}, {}, "END:VCARDがありません", "no END:VCARD"},
+    {Reason::beginInside, {}, {}, "END:VCARDの前に次のBEGIN:VCARDがあります", "a BEGIN:VCARD before its END:VCARD"},
+    {Reason::unsupported, UnsupportedBy::version, {}, "対応していないVERSION", "unsupported VERSION"},
+    {Reason::unsupported, UnsupportedBy::charset, {}, "対応していないCHARSET", "unsupported CHARSET"},
+    {Reason::unsupported, UnsupportedBy::encoding, {}, "対応していないENCODING", "unsupported ENCODING"},
+    {Reason::nothingToWrite, {}, {}, "書き出す項目がありません", "nothing to write"},
+    {Reason::lost, {}, Loss::telephoneWithoutColumn, "空いている列のないTEL", "TEL with no free column"},
+    {Reason::lost, {}, Loss::emailWithoutColumn, "空いている列のないEMAIL", "EMAIL with no free column"},
+    {Reason::lost, {}, Loss::notUsed, "使われなかった行（2つ目以降）", "line not used (a second one)"},
+    {Reason::lost, {}, Loss::utf8Unconverted, "CHARSETのないUTF-8（文字化けします）", "UTF-8 without CHARSET (shows garbled)"},
+};
+constexpr std::size_t kReasonCount = std::size(kReasons);
 
+// The row of a reason; `cause` and `loss` pick among the rows that share it.
+std::size_t rowOf(Reason reason, std::optional<UnsupportedBy> cause = {}, std::optional<Loss> loss = {}) {
+    for (std::size_t i = 0; i < kReasonCount; ++i)
+        if (kReasons[i].reason == reason && kReasons[i].cause == cause && kReasons[i].loss == loss) return i;
+    return 0;  // every combination the account makes has its row
+}
+
+// How the source was read, for the account's first line.
+std::string_view readingLabel(SourceReading reading) {
+    switch (reading) {
+    case SourceReading::utf8Marked:
+        return "UTF-8（バイト順マーク / byte-order mark）";
+    case SourceReading::utf8WellFormed:
+        return "UTF-8（全体が正しいUTF-8 / well-formed UTF-8 throughout）";
+    case SourceReading::utf16:
+        return "UTF-16LE（コードページ932に変換 / converted into code page 932）";
+    case SourceReading::codePage:
+        break;
+    }
+    return "Shift_JIS（コードページ932 / code page 932）";
+}
+
+constexpr std::string_view kReadAs = "読み取った文字コード / Read as: ";
 constexpr std::string_view kNotWritten = "書き出されない連絡先 / Contacts not written";
 constexpr std::string_view kLostSomething = "一部が書き出されない連絡先 / Written contacts that lost something";
 constexpr std::string_view kTotals = "理由ごとの件数 / Totals per reason";
 constexpr std::string_view kNoName = "（名前なし / no name）";
-
-Reason reasonOf(UnsupportedBy cause) {
-    switch (cause) {
-    case UnsupportedBy::version:
-        return Reason::version;
-    case UnsupportedBy::charset:
-        return Reason::charset;
-    case UnsupportedBy::encoding:
-        break;
-    }
-    return Reason::encoding;
-}
-
-Reason reasonOf(Loss loss) {
-    switch (loss) {
-    case Loss::telephoneWithoutColumn:
-        return Reason::telephone;
-    case Loss::emailWithoutColumn:
-        return Reason::email;
-    case Loss::notUsed:
-        return Reason::notUsed;
-    case Loss::utf8Unconverted:
-        break;
-    }
-    return Reason::utf8;
-}
 
 // UTF-8 text made safe to print: control characters (C0, DEL and the C1
 // range, which terminals may take for commands) become "?".
@@ -123,20 +115,20 @@ public:
         line(text);
     }
 
-    // One reason under a contact; `lineNumber` 0 names no line.
-    void reason(Reason reason, std::uint64_t lineNumber, std::string_view detail) {
-        const Label& label = kReasonLabels[static_cast<std::size_t>(reason)];
+    // One reason under a contact, by its row; `lineNumber` 0 names no line.
+    void reason(std::size_t row, std::uint64_t lineNumber, std::string_view detail) {
+        const ReasonRow& label = kReasons[row];
         std::string text = "    " + std::string(label.japanese) + " / " + std::string(label.english);
         if (lineNumber != 0) text += ", " + number(lineNumber) + "行目 / line " + number(lineNumber);
         if (!detail.empty()) text += ": " + std::string(detail);
         line(text);
-        ++totals_[static_cast<std::size_t>(reason)];
+        ++totals_[row];
     }
 
     void totals() {
         line(kTotals);
         for (std::size_t i = 0; i < kReasonCount; ++i)
-            line("  " + std::string(kReasonLabels[i].japanese) + " / " + std::string(kReasonLabels[i].english) + ": " +
+            line("  " + std::string(kReasons[i].japanese) + " / " + std::string(kReasons[i].english) + ": " +
                  number(totals_[i]) + "件");
     }
 
@@ -160,6 +152,12 @@ std::string describeAccount(const ContactList& list, const Account& account) {
                            [&](const LostLine& lost) { return account.shown(lost); });
     };
     Writer out;
+    out.line(std::string(kReadAs) + std::string(readingLabel(account.reading())));
+    out.line({});
+    // Text quoted as the file wrote it, in the file's own encoding.
+    const auto asWritten = [&](std::string_view text) {
+        return isUtf8(account.reading()) ? printable(text) : fromAnsi(text);
+    };
 
     std::size_t notWritten = 0;
     std::size_t lostSomethingCount = 0;
@@ -179,15 +177,15 @@ std::string describeAccount(const ContactList& list, const Account& account) {
             // began before its END:VCARD.
             const BlockFacts* next = factsOf(i + 1);
             if (i + 1 < list.count())
-                out.reason(Reason::beginInside, next != nullptr ? next->beginLine : 0, {});
+                out.reason(rowOf(Reason::beginInside), next != nullptr ? next->beginLine : 0, {});
             else
-                out.reason(Reason::noEnd, 0, {});
+                out.reason(rowOf(Reason::noEnd), 0, {});
         }
         if (record.unsupported && facts != nullptr && facts->unsupported) {
             const UnsupportedLine& cause = *facts->unsupported;
-            out.reason(reasonOf(cause.cause), cause.lineNumber, fromAnsi(cause.text));
+            out.reason(rowOf(Reason::unsupported, cause.cause), cause.lineNumber, asWritten(cause.text));
         }
-        if (record.complete && !record.unsupported) out.reason(Reason::nothingToWrite, 0, {});
+        if (record.complete && !record.unsupported) out.reason(rowOf(Reason::nothingToWrite), 0, {});
     }
 
     out.line({});
@@ -201,7 +199,7 @@ std::string describeAccount(const ContactList& list, const Account& account) {
             // UTF-8 text is shown as what it was meant to be; everything
             // else as the CSV file will hold it.
             const std::string value = lost.loss == Loss::utf8Unconverted ? printable(lost.value) : fromAnsi(lost.value);
-            out.reason(reasonOf(lost.loss), lost.lineNumber, fromAnsi(lost.property) + ":" + value);
+            out.reason(rowOf(Reason::lost, {}, lost.loss), lost.lineNumber, asWritten(lost.property) + ":" + value);
         }
     }
 

@@ -71,18 +71,18 @@ TEST(AccountFacts, Utf8WithoutCharsetCountsOnlyWhenTheFileBearsItOut) {
         int shown;  // UTF-8 lines the account shows
     };
     const std::vector<Case> cases = {
-        {"NOTE:" + hello, 1},                                               // nothing says otherwise
+        {"NOTE:" + hello, 0},                                               // a UTF-8 file: converted
         {"N;CHARSET=SHIFT_JIS:" + sjisName + "\nNOTE:" + hello, 0},         // a Shift_JIS file
         {"N;CHARSET=SHIFT_JIS:" + sjisName + "\nNOTE:" + yamada, 1},        // cannot be Shift_JIS
         {"N:" + sjisName + "\nSOUND:" + nishi, 0},                          // half-width reading
         {"NOTE;CHARSET=UTF-8:" + hello, 0},                                 // converted
         {"N;CHARSET=ISO-8859-1:M\xFCller\nNOTE:" + hello, 1},               // names its own charset
-        {"NOTE:" + hello + "\nNOTE:" + hello, 1},                           // second NOTE stores nothing
+        {"N;CHARSET=ISO-8859-1:M\xFCller\nNOTE:" + hello + "\nNOTE:" + hello, 1},  // second NOTE stores nothing
         {"NOTE;ENCODING=QUOTED-PRINTABLE:=E3=82=84=E3=81=BE=E3=81=A0", 1},  // decoded first
         {"\xEF\xBB\xBF"
          "BEGIN:VCARD\nN:" +
              sjisName + "\nNOTE:" + hello,
-         1},  // byte-order mark
+         0},  // a byte-order mark makes a UTF-8 file
     };
     for (const Case& c : cases) {
         std::string text = c.text.starts_with("\xEF\xBB\xBF") ? c.text : "BEGIN:VCARD\n" + c.text;

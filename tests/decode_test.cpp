@@ -5,11 +5,32 @@
 #include <string>
 
 #include "vcard/contact.h"
+#include "vcard/decode_internal.h"
 
 namespace velmora {
 namespace {
 
 using namespace std::string_literals;
+
+std::string decodeBase64(std::string_view text) {
+    std::string out;
+    velmora::decodeBase64(text, out);
+    return out;
+}
+
+std::string decodeQuotedPrintable(std::string_view text) {
+    std::string out;
+    velmora::decodeQuotedPrintable(text, out);
+    return out;
+}
+
+constexpr TransferEncoding plain = TransferEncoding::none, base64 = TransferEncoding::base64,
+                           quotedPrintable = TransferEncoding::quotedPrintable;
+constexpr TextEncoding codePage = TextEncoding::codePage, utf8 = TextEncoding::utf8;
+
+std::string utf8ToAnsi(std::string_view text) {
+    return decodeValue(text, {plain, utf8, false});
+}
 
 TEST(DecodeBase64, DecodesGroupsOfFour) {
     struct Case {
@@ -58,21 +79,40 @@ TEST(DecodeQuotedPrintable, DecodesEscapes) {
 }
 
 TEST(DecodeValue, TransferDecodesThenConverts) {
-    constexpr TransferEncoding plain = TransferEncoding::none, base64 = TransferEncoding::base64,
-                               quotedPrintable = TransferEncoding::quotedPrintable;
-    constexpr Charset noCharset = Charset::none, shiftJis = Charset::shiftJis, utf8 = Charset::utf8;
-    EXPECT_EQ(decodeValue("abc", plain, noCharset), "abc");
+    EXPECT_EQ(decodeValue("abc", {plain, codePage}), "abc");
     for (TransferEncoding encoding : {plain, base64, quotedPrintable})
-        for (Charset charset : {noCharset, shiftJis, utf8}) EXPECT_EQ(decodeValue("", encoding, charset), "");
-    EXPECT_EQ(decodeValue("44GC", base64, utf8), "\x82\xA0");
-    EXPECT_EQ(decodeValue("44GC", base64, shiftJis), "\xE3\x81\x82");
-    EXPECT_EQ(decodeValue("=82=A0", quotedPrintable, shiftJis), "\x82\xA0");
-    EXPECT_EQ(decodeValue("=e3=81=82", quotedPrintable, utf8), "\x82\xA0");
+        for (TextEncoding text : {codePage, utf8})
+            for (bool unescape : {false, true}) EXPECT_EQ(decodeValue("", {encoding, text, unescape}), "");
+    EXPECT_EQ(decodeValue("44GC", {base64, utf8}), "\x82\xA0");
+    EXPECT_EQ(decodeValue("44GC", {base64, codePage}), "\xE3\x81\x82");
+    EXPECT_EQ(decodeValue("=82=A0", {quotedPrintable, codePage}), "\x82\xA0");
+    EXPECT_EQ(decodeValue("=e3=81=82", {quotedPrintable, utf8}), "\x82\xA0");
     // Decoded text ends at its first zero byte.
-    EXPECT_EQ(decodeValue("QQ==", base64, noCharset), "A");
-    EXPECT_EQ(decodeValue("a=00b", quotedPrintable, noCharset), "a");
-    // UTF-8 on a line that does not say so passes byte for byte.
-    EXPECT_EQ(decodeValue("\xE3\x81\x82", plain, noCharset), "\xE3\x81\x82");
+    EXPECT_EQ(decodeValue("QQ==", {base64, codePage}), "A");
+    EXPECT_EQ(decodeValue("a=00b", {quotedPrintable, codePage}), "a");
+    // Code page text passes byte for byte, UTF-8 bytes and all.
+    EXPECT_EQ(decodeValue("\xE3\x81\x82", {plain, codePage}), "\xE3\x81\x82");
+}
+
+TEST(DecodeValue, UndoesVersion30EscapesBetweenTransferDecodingAndConversion) {
+    struct Case {
+        std::string_view text;
+        ValueCoding coding;
+        std::string_view value;
+    } cases[] = {
+        {R"(a\\b\,c\:d\ne\Nf)", {plain, utf8, true}, "a\\b,c:d\r\ne\r\nf"},
+        {R"(https\://example.jp/\;x\y\)", {plain, utf8, true}, R"(https://example.jp/\;x\y\)"},
+        {R"(a\,b)", {plain, utf8, false}, R"(a\,b)"},  // escapes only where a block says vCard 3.0
+        // After the transfer decoding ("5C 2C" is "\,") and before the
+        // conversion (\xE5\xA4\xAA is 太).
+        {"=E5=A4=AA=5C,=5Cn", {quotedPrintable, utf8, true}, "\x91\xBE,\r\n"},
+        {"XG4=", {base64, utf8, true}, "\r\n"},
+        // In Shift_JIS text the second byte of 表 (95 5C) is no backslash.
+        {"\x95\x5C,\x95\x5Cn\\,", {plain, codePage, true}, "\x95\x5C,\x95\x5Cn,"},
+        // In UTF-8 text every 0x5C is one.
+        {"\xE8\xA1\xA8\\,", {plain, utf8, true}, "\x95\x5C,"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(decodeValue(c.text, c.coding), c.value) << c.text;
 }
 
 TEST(Utf8ToAnsi, ConvertsIntoCodePage932) {

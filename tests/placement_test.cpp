@@ -70,6 +70,11 @@ TEST(PlaceTelephone, ChoosesTheFieldByTypeKeywordsAndFreeFields) {
         {{"tel;type=cell"}, {"mobilePhone"}},
         {{"TEL;CELL", "TEL;CELL", "TEL;HOME"}, {"mobilePhone", "pager", "homePhone"}},
         {{"TEL;CHARSET=SHIFT_JIS;ENCODING=QUOTED-PRINTABLE;CELL"}, {"mobilePhone"}},
+        // A mobile number marked VOICE as well is a mobile number.
+        {{"TEL;CELL;VOICE", "TEL;type=CELL;type=VOICE;type=pref", "TEL;CELL;VOICE"}, {"mobilePhone", "pager", "dropped"}},
+        {{"item1.TEL;type=CELL;type=VOICE"}, {"mobilePhone"}},
+        {{"TEL;CELL;VOICE;VIDEO"}, {"pager"}},
+        {{"TEL;HOME;CELL;VOICE"}, {"homePhone"}},
     };
     for (const auto& c : cases) EXPECT_EQ(placements(c.lines), c.fields) << ::testing::PrintToString(c.lines);
 }

@@ -4,6 +4,7 @@
 
 #include <initializer_list>
 #include <string>
+#include <string_view>
 
 #include "tests/test_support.h"
 
@@ -81,7 +82,62 @@ TEST(SingleValuedFields, KeepTheFirstValue) {
     EXPECT_EQ(field({"BDAY:1999-12-31"}, Field::birthday), "1999-12-31");
     EXPECT_EQ(field({"FN:Full", "TITLE:Boss"}, Field::fullName), "<absent>");
     EXPECT_EQ(field({"TITLE:Boss"}, Field::jobTitle), "<absent>");
-    EXPECT_EQ(field({"item1.TEL;CELL:090"}, Field::mobilePhone), "<absent>");
+}
+
+TEST(GroupPrefixes, OnlyLabelTheLine) {
+    struct Case {
+        std::initializer_list<std::string_view> lines;
+        Field field;
+        std::string_view value;
+    } cases[] = {
+        {{"item1.ADR;type=HOME:;;1-2-3;Chiyoda;Tokyo;100-0001;Japan"}, Field::homeCity, "Chiyoda"},
+        {{"item1.TEL;CELL:090"}, Field::mobilePhone, "090"},
+        {{"A.B.EMAIL;type=WORK:a@b"}, Field::email2, "a@b"},
+        {{"item2.URL:http://x", "item2.X-ABLabel:_$!<HomePage>!$_"}, Field::webPage, "http://x"},
+        {{"item1.N:x", "N:y"}, Field::fullName, "x"},  // the same guard: the first N wins
+        {{"item1.X-ABLabel:label"}, Field::notes, "<absent>"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(field(c.lines, c.field), c.value) << *c.lines.begin();
+    // BEGIN, END and VERSION are recognised only as written.
+    EXPECT_FALSE(unsupported({"item1.VERSION:4.0"}));
+    const ContactList list = test::parse("BEGIN:VCARD\r\nN:a\r\nitem1.END:VCARD\r\n");
+    EXPECT_FALSE(list.records[0].complete);
+}
+
+// A 3.0 block: its values are unescaped after a VERSION line names 3.0.
+std::string card30(std::string_view line, Field f) {
+    const ContactList list =
+        test::parse("BEGIN:VCARD\r\nVERSION:3.0\r\n" + std::string(line) + "\r\nEND:VCARD\r\n");
+    return fieldText(list, list.records[0], f);
+}
+
+TEST(Version30Escapes, AreUndoneInEveryValueAfterTheVersionLine) {
+    EXPECT_EQ(card30("NOTE;CHARSET=UTF-8:\xE5\xA4\xA7\\n2\\, 3\\\\", Field::notes), "\x91\xE5\r\n2, 3\\");
+    EXPECT_EQ(card30("URL:https\\://example.jp/", Field::webPage), "https://example.jp/");
+    EXPECT_EQ(card30("ADR:;;1-2-3\\, Chiyoda;Tokyo", Field::homeStreet), "1-2-3, Chiyoda");
+    // "\;" is kept for the CSV file, which writes it as ";".
+    EXPECT_EQ(card30("NOTE:a\\;b;c", Field::notes), "a\\;b");
+    EXPECT_EQ(card30("N:a\\,b;c", Field::fullName), "a,b c");
+    // Not before the VERSION line, and not in a 2.1 block.
+    EXPECT_EQ(field({"NOTE:a\\nb"}, Field::notes), "a\\nb");
+    const ContactList list = test::parse("BEGIN:VCARD\r\nNOTE:a\\,b\r\nVERSION:3.0\r\nURL:c\\,d\r\nEND:VCARD\r\n");
+    EXPECT_EQ(fieldText(list, list.records[0], Field::notes), "a\\,b");
+    EXPECT_EQ(fieldText(list, list.records[0], Field::webPage), "c,d");
+}
+
+TEST(ReadingPrefix, FallsBackOnThePhoneticFamilyName) {
+    struct Case {
+        std::initializer_list<std::string_view> lines;
+        std::string_view reading;
+    } cases[] = {
+        {{"X-PHONETIC-LAST-NAME;CHARSET=UTF-8:\xE3\x83\xA4\xE3\x83\x9E\xE3\x83\x80"}, "\x83\x84"},  // ヤマダ
+        {{"item1.X-PHONETIC-LAST-NAME:yamada", "X-PHONETIC-LAST-NAME:x"}, "ya"},
+        {{"X-PHONETIC-LAST-NAME:yamada", "SOUND:suzuki"}, "su"},  // SOUND replaces it
+        {{"X-PHONETIC-LAST-NAME:yamada", "SORT-STRING:sato", "SOUND:x"}, "sa"},
+        {{"SOUND:suzuki", "X-PHONETIC-LAST-NAME:yamada"}, "su"},
+        {{"X-PHONETIC-FIRST-NAME:taro"}, "<absent>"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(field(c.lines, Field::readingPrefix), c.reading) << *c.lines.begin();
 }
 
 TEST(ReadingPrefix, KeepsTheFirstTwoBytesWithoutSplittingACharacter) {
@@ -147,7 +203,9 @@ TEST(Unsupported, VersionCharsetAndEncodingChecks) {
         {"NOTE;QUOTED-PRINTABLE:x", false},
         {"PHOTO;ENCODING=b:AAAA", false},
         {"X-FOO;CHARSET=ISO-2022-JP:x", false},
-        {"item1.EMAIL;CHARSET=ISO-8859-1:x", false},
+        {"item1.EMAIL;CHARSET=ISO-8859-1:x", true},  // a group prefix only labels the line
+        {"item2.X-ABLabel;CHARSET=ISO-8859-1:x", false},
+        {"X-PHONETIC-LAST-NAME;CHARSET=ISO-8859-1;ENCODING=8BIT:x", false},
     };
     for (const auto& c : cases) EXPECT_EQ(unsupported({c.line}), c.unsupported) << c.line;
     // The value is stored even when its own line makes the contact unsupported,
@@ -162,14 +220,9 @@ TEST(Unsupported, VersionLinesOutsideABlockChangeNothing) {
     EXPECT_FALSE(list.records[0].unsupported);
 }
 
-TEST(ProcessPropertyLine, UsesTheLineStateCodesForEveryValue) {
-    ContactList list;
-    LineState state;
-    processPropertyLine(list, "BEGIN:VCARD", state);
-    state.charset = Charset::utf8;
-    state.encoding = TransferEncoding::quotedPrintable;
-    processPropertyLine(list, "N:=E5=B1=B1;=E7=94=B0", state);
-    EXPECT_EQ(fieldText(list, list.records[0], Field::fullName), "\x8E\x52 \x93\x63");
+TEST(Values, AreDecodedWithTheCodesOfTheirLine) {
+    EXPECT_EQ(field({"N;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:=E5=B1=B1;=E7=94=B0"}, Field::fullName),
+              "\x8E\x52 \x93\x63");
 }
 
 }  // namespace

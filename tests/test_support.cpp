@@ -1,5 +1,7 @@
 #include "tests/test_support.h"
 
+#include "vcard/loader.h"
+
 #include <atomic>
 #include <fstream>
 #include <iterator>

@@ -8,9 +8,11 @@
 namespace velmora {
 namespace {
 
-std::vector<std::string> split(std::string_view text, bool escapeAware, std::size_t maxSplits = 0) {
+constexpr TextEncoding codePage = TextEncoding::codePage, utf8 = TextEncoding::utf8;
+
+std::vector<std::string> split(std::string_view text, TextEncoding encoding = codePage) {
     TokenList tokens;
-    splitTokens(text, ';', escapeAware, tokens, maxSplits);
+    splitTokens(text, ';', encoding, tokens);
     return {tokens.begin(), tokens.end()};
 }
 
@@ -23,41 +25,43 @@ TEST(SplitTokens, CutsAtEverySeparator) {
     } cases[] = {
         {"a;b;", {"a", "b", ""}}, {";a", {"", "a"}}, {"a;;b", {"a", "", "b"}}, {"", {""}}, {"abc", {"abc"}},
     };
-    for (const auto& c : cases) EXPECT_EQ(split(c.text, true), c.tokens) << c.text;
+    for (const auto& c : cases) EXPECT_EQ(split(c.text), c.tokens) << c.text;
 }
 
-TEST(SplitTokens, BackslashEscapesTheSeparatorOnlyWhenEscapeAware) {
-    EXPECT_EQ(split("a\\;b;c", true), (Strings{"a\\;b", "c"}));
-    EXPECT_EQ(split("a\\;b;c", false), (Strings{"a\\", "b", "c"}));
+TEST(SplitTokens, BackslashEscapesTheSeparator) {
+    EXPECT_EQ(split("a\\;b;c"), (Strings{"a\\;b", "c"}));
     // Only the byte right before counts: a doubled backslash still escapes.
-    EXPECT_EQ(split("a\\\\;b", true), (Strings{"a\\\\;b"}));
-    EXPECT_EQ(split("\\;;x", true), (Strings{"\\;", "x"}));
+    EXPECT_EQ(split("a\\\\;b"), (Strings{"a\\\\;b"}));
+    EXPECT_EQ(split("\\;;x"), (Strings{"\\;", "x"}));
 }
 
 TEST(SplitTokens, TrailByte5CBeforeSeparatorDoesNotEscape) {
     // 表 is 95 5C, ソ is 83 5C, 能 is 94 5C in code page 932.
-    EXPECT_EQ(split("\x95\x5C;x", true), (Strings{"\x95\x5C", "x"}));
-    EXPECT_EQ(split("a\x83\x5C;\x94\x5C;", true), (Strings{"a\x83\x5C", "\x94\x5C", ""}));
+    EXPECT_EQ(split("\x95\x5C;x"), (Strings{"\x95\x5C", "x"}));
+    EXPECT_EQ(split("a\x83\x5C;\x94\x5C;"), (Strings{"a\x83\x5C", "\x94\x5C", ""}));
     // A half-width katakana (single byte) before a backslash leaves it a backslash.
-    EXPECT_EQ(split("\xB1\\;x", true), (Strings{"\xB1\\;x"}));
+    EXPECT_EQ(split("\xB1\\;x"), (Strings{"\xB1\\;x"}));
     // Two double-byte characters in a row: the walk keeps its place.
-    EXPECT_EQ(split("\x82\xA0\x95\x5C;b", true), (Strings{"\x82\xA0\x95\x5C", "b"}));
+    EXPECT_EQ(split("\x82\xA0\x95\x5C;b"), (Strings{"\x82\xA0\x95\x5C", "b"}));
     // A lead byte right before ";" makes the ";" its (invalid) second byte,
     // which still separates.
-    EXPECT_EQ(split("\x82;b", true), (Strings{"\x82", "b"}));
+    EXPECT_EQ(split("\x82;b"), (Strings{"\x82", "b"}));
 }
 
-TEST(SplitTokens, MaxSplitsKeepsTheRestWhole) {
-    EXPECT_EQ(split("a;b;c", false, 1), (Strings{"a", "b;c"}));
-    EXPECT_EQ(split("abc", false, 1), (Strings{"abc"}));
+TEST(SplitTokens, InUtf8TextEvery5CEscapes) {
+    // 訪問は火曜と木曜\; 要予約: 曜 ends in 9C, and the 5C after it is a backslash.
+    EXPECT_EQ(split("\xE6\x9B\x9C\\; \xE8\xA6\x81;x", utf8), (Strings{"\xE6\x9B\x9C\\; \xE8\xA6\x81", "x"}));
+    // The same bytes read as Shift_JIS: 9C 5C is one character, and ";" separates.
+    EXPECT_EQ(split("\xE6\x9B\x9C\\; \xE8\xA6\x81;x"), (Strings{"\xE6\x9B\x9C\\", " \xE8\xA6\x81", "x"}));
+    EXPECT_EQ(split("\x95\x5C;x", utf8), (Strings{"\x95\x5C;x"}));
 }
 
 TEST(FindUnescaped, ReportsTheSeparatorPosition) {
-    EXPECT_EQ(findUnescaped("ab;c", ';', true), 2u);
-    EXPECT_EQ(findUnescaped(";", ';', true), 0u);
-    EXPECT_EQ(findUnescaped("a\\;", ';', true), std::string_view::npos);
-    EXPECT_EQ(findUnescaped("a\\;b;", ';', true), 4u);
-    EXPECT_EQ(findUnescaped("abc", ';', true), std::string_view::npos);
+    EXPECT_EQ(findUnescaped("ab;c", ';', codePage), 2u);
+    EXPECT_EQ(findUnescaped(";", ';', codePage), 0u);
+    EXPECT_EQ(findUnescaped("a\\;", ';', codePage), std::string_view::npos);
+    EXPECT_EQ(findUnescaped("a\\;b;", ';', codePage), 4u);
+    EXPECT_EQ(findUnescaped("abc", ';', codePage), std::string_view::npos);
 }
 
 TEST(NamePart, IsTheTextBeforeTheFirstColon) {

@@ -5,6 +5,7 @@
 #include "platform/platform.h"
 #include "vcard/decode.h"
 #include "vcard/keywords.h"
+#include "vcard/source_text.h"
 #include "vcard/tokens.h"
 
 namespace velmora {
@@ -21,10 +22,10 @@ bool hasHighBytes(std::string_view text) {
 // At most about `limit` bytes of `text`, cut between two characters of the
 // text's encoding and marked "..." when cut: an account names a line, it
 // does not copy it.
-std::string kept(std::string_view text, std::size_t limit, bool utf8) {
+std::string kept(std::string_view text, std::size_t limit, TextEncoding encoding) {
     if (text.size() <= limit) return std::string(text);
     std::size_t end = 0;
-    if (utf8) {
+    if (encoding == TextEncoding::utf8) {
         end = limit;
         while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
     } else {
@@ -38,41 +39,6 @@ std::string kept(std::string_view text, std::size_t limit, bool utf8) {
 }
 
 }  // namespace
-
-bool isWellFormedUtf8(std::string_view text) {
-    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-    const std::size_t n = text.size();
-    for (std::size_t i = 0; i < n;) {
-        const unsigned c = p[i];
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        std::size_t length = 0;
-        unsigned low = 0x80, high = 0xBF;
-        if (c >= 0xC2 && c <= 0xDF) {
-            length = 2;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            length = 3;
-            if (c == 0xE0) low = 0xA0;
-            if (c == 0xED) high = 0x9F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            length = 4;
-            if (c == 0xF0) low = 0x90;
-            if (c == 0xF4) high = 0x8F;
-        } else {
-            return false;
-        }
-        if (n - i < length) return false;
-        for (std::size_t k = 1; k < length; ++k) {
-            if (p[i + k] < low || p[i + k] > high) return false;
-            low = 0x80;
-            high = 0xBF;
-        }
-        i += length;
-    }
-    return true;
-}
 
 bool isWellFormedShiftJis(std::string_view text) {
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());
@@ -92,40 +58,44 @@ void Account::blockBegun(std::uint64_t lineNumber) {
     blocks_.push_back(BlockFacts{lineNumber, std::nullopt, std::nullopt, {}});
 }
 
-void Account::markedUnsupported(UnsupportedBy cause, std::uint64_t lineNumber, std::string_view text) {
-    if (blocks_.empty() || blocks_.back().unsupported) return;
-    blocks_.back().unsupported = UnsupportedLine{cause, lineNumber, kept(text, kKeptBytes, false)};
-}
-
-void Account::lineLost(Loss loss, const LineState& lineState, std::string_view property, std::string_view value) {
+void Account::lineLost(Loss loss, const LogicalLine& line, const ValueCoding& coding) {
     if (blocks_.empty()) return;
-    const std::string decoded = decodeValue(value, lineState.encoding, lineState.charset);
+    const std::string decoded = decodeValue(line.value(), coding);
     blocks_.back().lost.push_back(
-        LostLine{loss, lineState.lineNumber, kept(property, kKeptBytes, false), kept(decoded, kKeptBytes, false)});
+        LostLine{loss, line.number, keptAsWritten(line.name()), kept(decoded, kKeptBytes, TextEncoding::codePage)});
 }
 
-void Account::lineApplied(const LineState& lineState, std::string_view property, std::string_view value, bool stored) {
-    if (lineState.charset == Charset::utf8 || blocks_.empty()) return;
+void Account::lineApplied(const LogicalLine& line, const ValueCoding& coding, bool stored) {
+    if (coding.text == TextEncoding::utf8 || blocks_.empty()) return;
     // A line that names another charset is unsupported and says what its
     // text is; it tells nothing about the lines that name none.
-    if (lineState.charset == Charset::none && containsKeyword(property, profileOf(property), keywords::charset)) return;
-    // The value's bytes as they reach the record when no charset applies.
-    const std::string decoded = decodeValue(value, lineState.encoding, Charset::none);
+    if (line.charset == Charset::none && line.names(keywords::charset)) return;
+    // The value's bytes as they reach the record.
+    const std::string decoded = decodeValue(line.value(), coding);
     if (!hasHighBytes(decoded)) return;
     if (!isWellFormedUtf8(decoded)) {
         ++textNotUtf8_;
         return;
     }
-    if (lineState.charset != Charset::none || !stored) return;
-    LostLine line{Loss::utf8Unconverted, lineState.lineNumber, kept(property, kKeptBytes, false),
-                  kept(decoded, kKeptBytes, true)};
-    line.alsoShiftJis = isWellFormedShiftJis(decoded);
-    blocks_.back().lost.push_back(std::move(line));
+    if (line.charset != Charset::none || !stored) return;
+    LostLine lost{Loss::utf8Unconverted, line.number, keptAsWritten(line.name()),
+                  kept(decoded, kKeptBytes, TextEncoding::utf8)};
+    lost.alsoShiftJis = isWellFormedShiftJis(decoded);
+    blocks_.back().lost.push_back(std::move(lost));
 }
 
-void Account::formattedName(const LineState& lineState, std::string_view value) {
+void Account::formattedName(const LogicalLine& line, const ValueCoding& coding) {
     if (blocks_.empty() || blocks_.back().formattedName) return;
-    blocks_.back().formattedName = kept(decodeValue(value, lineState.encoding, lineState.charset), kKeptBytes, false);
+    blocks_.back().formattedName = kept(decodeValue(line.value(), coding), kKeptBytes, TextEncoding::codePage);
+}
+
+void Account::markedUnsupported(UnsupportedBy cause, std::uint64_t lineNumber, std::string_view text) {
+    if (blocks_.empty() || blocks_.back().unsupported) return;
+    blocks_.back().unsupported = UnsupportedLine{cause, lineNumber, keptAsWritten(text)};
+}
+
+std::string Account::keptAsWritten(std::string_view text) const {
+    return kept(text, kKeptBytes, isUtf8(reading_) ? TextEncoding::utf8 : TextEncoding::codePage);
 }
 
 void Account::clear() {
@@ -135,7 +105,7 @@ void Account::clear() {
 
 bool Account::shown(const LostLine& line) const {
     if (line.loss != Loss::utf8Unconverted) return true;
-    return !line.alsoShiftJis || utf8Mark_ || textNotUtf8_ == 0;
+    return !line.alsoShiftJis || textNotUtf8_ == 0;
 }
 
 }  // namespace velmora

@@ -13,7 +13,9 @@
 #include <string_view>
 #include <vector>
 
+#include "vcard/assembly.h"
 #include "vcard/contact.h"
+#include "vcard/decode.h"
 
 namespace velmora {
 
@@ -30,15 +32,17 @@ struct UnsupportedLine {
 enum class Loss : std::uint8_t {
     telephoneWithoutColumn,  // a TEL line found every column it may use taken
     emailWithoutColumn,      // an EMAIL line, likewise
-    notUsed,                 // a second N, ADR, ..., or one written with a group prefix
-    utf8Unconverted,         // UTF-8 text on a line that names no charset
+    notUsed,                 // a second N, ADR, ...
+    utf8Unconverted,         // UTF-8 text on a line that names no charset, in a file read as Shift_JIS
 };
 
 struct LostLine {
     Loss loss;
     std::uint64_t lineNumber;
-    std::string property;  // the property name and parameters as written
-    std::string value;     // the value as decoded (not converted), at most kKeptBytes bytes
+    std::string property;  // the property name and parameters as written, in the file's encoding
+    // The value as decoded, in the ANSI code page; for utf8Unconverted the
+    // UTF-8 bytes as they reach the CSV file. At most kKeptBytes bytes.
+    std::string value;
     // For utf8Unconverted: the text is also well-formed Shift_JIS, so the
     // line alone does not tell which of the two it is.
     bool alsoShiftJis = false;
@@ -60,16 +64,17 @@ public:
     // What the reader reports, always about the block begun last.
     void blockBegun(std::uint64_t lineNumber);
     void markedUnsupported(UnsupportedBy cause, std::uint64_t lineNumber, std::string_view text);
-    // `value` is the value as written; it is decoded with the line's codes.
-    void lineLost(Loss loss, const LineState& lineState, std::string_view property, std::string_view value);
+    // The line's value is decoded by `coding`.
+    void lineLost(Loss loss, const LogicalLine& line, const ValueCoding& coding);
     // A line whose property has a column was applied; `stored` when it left
     // text in the record. Looks for UTF-8 text on lines that name no charset.
-    void lineApplied(const LineState& lineState, std::string_view property, std::string_view value, bool stored);
+    void lineApplied(const LogicalLine& line, const ValueCoding& coding, bool stored);
     // An FN line: the CSV file takes the name from N alone, but a block
     // without N is still named by it.
-    void formattedName(const LineState& lineState, std::string_view value);
-    // The source began with the UTF-8 byte-order mark.
-    void sourceMarkedUtf8() { utf8Mark_ = true; }
+    void formattedName(const LogicalLine& line, const ValueCoding& coding);
+    // How the whole source was read; the loader says so once it knows.
+    void sourceRead(SourceReading reading) { reading_ = reading; }
+    SourceReading reading() const { return reading_; }
 
     // Forgets the blocks (when the records are cleared); what is known of
     // the file itself stays.
@@ -77,24 +82,23 @@ public:
 
     const std::vector<BlockFacts>& blocks() const { return blocks_; }
 
-    // Whether a lost line is to be shown. UTF-8 text on a line that names no
-    // charset is copied into the CSV file as it stands and shows there as
-    // garbled characters. Shift_JIS text sometimes also forms well-formed
-    // UTF-8 (two half-width katakana such as "ﾆｼ" form one two-byte UTF-8
-    // character), so such a line counts only when its text cannot be
-    // Shift_JIS, or the file began with the UTF-8 byte-order mark, or no
-    // text in the file without a charset or marked SHIFT_JIS shows itself to
-    // be something other than UTF-8.
+    // Whether a lost line is to be shown. In a file read as Shift_JIS, UTF-8
+    // text on a line that names no charset is copied into the CSV file as it
+    // stands and shows there as garbled characters. Shift_JIS text sometimes
+    // also forms well-formed UTF-8 (two half-width katakana such as "ﾆｼ" form
+    // one two-byte UTF-8 character), so such a line counts only when its text
+    // cannot be Shift_JIS, or no text in the file without a charset or
+    // marked SHIFT_JIS shows itself to be something other than UTF-8.
     bool shown(const LostLine& line) const;
 
 private:
+    // Text as the file wrote it, cut between two characters of its encoding.
+    std::string keptAsWritten(std::string_view text) const;
+
     std::vector<BlockFacts> blocks_;
-    bool utf8Mark_ = false;
+    SourceReading reading_ = SourceReading::codePage;
     std::uint64_t textNotUtf8_ = 0;  // values with bytes above 0x7F that are not UTF-8
 };
-
-// Well-formed UTF-8 (no overlong forms, no surrogates, nothing above U+10FFFF).
-bool isWellFormedUtf8(std::string_view text);
 
 // Every byte is ASCII, a half-width katakana, or a lead byte followed by a
 // trail byte of Shift_JIS (code page 932).

@@ -26,6 +26,24 @@ enum class Charset : std::uint8_t { none, shiftJis, utf8 };
 // Transfer encoding named by a property's parameters.
 enum class TransferEncoding : std::uint8_t { none, base64, quotedPrintable };
 
+// What the text of a value is in: UTF-8, converted into the code page when
+// stored, or code page text (Shift_JIS), stored as it stands.
+enum class TextEncoding : std::uint8_t { codePage, utf8 };
+
+// How the source's text is read, which decides the charset of every line that
+// names none. The whole file decides, never a single line: short Shift_JIS
+// text can happen to be well-formed UTF-8 too.
+enum class SourceReading : std::uint8_t {
+    codePage,        // Shift_JIS (code page 932), or text of ASCII alone
+    utf16,           // UTF-16LE, converted into code page 932 when loaded
+    utf8Marked,      // UTF-8 after its byte-order mark
+    utf8WellFormed,  // well-formed UTF-8 throughout, with bytes above 0x7F
+};
+
+constexpr bool isUtf8(SourceReading reading) {
+    return reading == SourceReading::utf8Marked || reading == SourceReading::utf8WellFormed;
+}
+
 // The 26 text fields of a contact, in record order.
 enum class Field : std::uint8_t {
     fullName,
@@ -55,7 +73,7 @@ enum class Field : std::uint8_t {
     webPage,
     notes,
 };
-inline constexpr std::size_t kFieldCount = 26;
+inline constexpr std::size_t kFieldCount = static_cast<std::size_t>(Field::notes) + 1;
 
 // Where a field's bytes stand in the list's arena; absent and empty differ.
 struct TextRef {
@@ -127,42 +145,6 @@ private:
     std::string arena_;
     std::optional<std::uint64_t> limit_;
     Account* account_ = nullptr;
-};
-
-}  // namespace velmora
-
-namespace velmora {
-
-// How far the assembly of one logical line has come.
-enum class AssemblyState : std::int32_t {
-    collecting = 0,           // nothing complete yet
-    lineReady = 1,            // the current physical line is a complete logical line
-    pendingReady = 2,         // `pending` is a complete logical line
-    pendingAndLineReady = 3,  // a BASE64 value ended; the current line is not part of it
-};
-
-// Carried from one physical line to the next while logical lines are
-// assembled. `charset` and `encoding` apply to every value of the logical
-// line being handed over.
-struct LineState {
-    Charset charset = Charset::none;
-    TransferEncoding encoding = TransferEncoding::none;
-    AssemblyState state = AssemblyState::collecting;
-    bool hasPending = false;  // a logical line is being assembled in `pending`
-    // The logical line assembled so far. Its buffer is kept from one logical
-    // line to the next, so that a line costs no allocation.
-    std::string pending;
-    // Physical line (counted from 1) where the logical line being handed over
-    // began; only an account of the conversion reads it.
-    std::uint64_t lineNumber = 0;
-
-    void reset() {
-        charset = Charset::none;
-        encoding = TransferEncoding::none;
-        state = AssemblyState::collecting;
-        hasPending = false;
-        pending.clear();
-    }
 };
 
 }  // namespace velmora

@@ -1,5 +1,7 @@
 #include "vcard/decode.h"
 
+#include "vcard/decode_internal.h"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -65,12 +67,6 @@ void decodeBase64(std::string_view text, std::string& out) {
     }
 }
 
-std::string decodeBase64(std::string_view text) {
-    std::string out;
-    decodeBase64(text, out);
-    return out;
-}
-
 void decodeQuotedPrintable(std::string_view text, std::string& out) {
     // The decoded text is never longer than the encoded one.
     out.resize(text.size());
@@ -95,55 +91,69 @@ void decodeQuotedPrintable(std::string_view text, std::string& out) {
     out.resize(static_cast<std::size_t>(o - out.data()));
 }
 
-std::string decodeQuotedPrintable(std::string_view text) {
-    std::string out;
-    decodeQuotedPrintable(text, out);
-    return out;
-}
-
-void utf8ToAnsi(std::string_view text, std::string& out) {
-    // ASCII is the same in every ANSI code page.
-    if (isAscii(text)) {
-        out.assign(text);
-        return;
+void unescapeValue(std::string_view text, TextEncoding encoding, std::string& out) {
+    out.clear();
+    out.reserve(text.size() + 1);
+    const auto& lead = platform::leadByteTable();
+    const std::size_t n = text.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        const char c = text[i];
+        if (encoding == TextEncoding::codePage && lead[static_cast<unsigned char>(c)] && i + 1 < n) {
+            out.append(text.substr(i, 2));  // a double-byte character, whatever its second byte
+            ++i;
+            continue;
+        }
+        if (c != '\\' || i + 1 == n) {
+            out += c;
+            continue;
+        }
+        switch (const char next = text[i + 1]) {
+        case '\\':
+        case ',':
+        case ':':
+            out += next;
+            ++i;
+            break;
+        case 'n':
+        case 'N':
+            out += "\r\n";
+            ++i;
+            break;
+        default:
+            out += c;  // "\;" and a backslash before anything else stay
+            break;
+        }
     }
-    auto converted = platform::utf8ToAnsi(text);
-    if (!converted) throw std::bad_alloc();
-    out = std::move(*converted);
 }
 
-std::string utf8ToAnsi(std::string_view text) {
-    std::string out;
-    utf8ToAnsi(text, out);
-    return out;
-}
-
-void decodeValue(std::string_view text, TransferEncoding transferEncoding, Charset charset, std::string& out) {
-    // Without a conversion to follow, the transfer decoding goes straight
-    // into `out`.
-    thread_local std::string scratch;
-    std::string& transferred = charset == Charset::utf8 ? scratch : out;
-    switch (transferEncoding) {
-    case TransferEncoding::none:
-        transferred.assign(text);
-        break;
-    case TransferEncoding::base64:
-    case TransferEncoding::quotedPrintable:
-        if (transferEncoding == TransferEncoding::base64)
-            decodeBase64(text, transferred);
+std::string_view ValueDecoder::decode(std::string_view text, const ValueCoding& coding) {
+    std::string_view value = text;
+    if (coding.transfer != TransferEncoding::none) {
+        if (coding.transfer == TransferEncoding::base64)
+            decodeBase64(text, transferred_);
         else
-            decodeQuotedPrintable(text, transferred);
+            decodeQuotedPrintable(text, transferred_);
+        value = transferred_;
         // Decoded text is a string up to its first zero byte ("QQ==" is "A").
-        if (const std::size_t nul = transferred.find('\0'); nul != std::string::npos) transferred.resize(nul);
-        break;
+        value = value.substr(0, value.find('\0'));
     }
-    if (charset == Charset::utf8) utf8ToAnsi(transferred, out);
+    if (coding.unescape && value.find('\\') != std::string_view::npos) {
+        unescapeValue(value, coding.text, unescaped_);
+        value = unescaped_;
+    }
+    // ASCII is the same in every ANSI code page.
+    if (coding.text == TextEncoding::utf8 && !isAscii(value)) {
+        auto converted = platform::utf8ToAnsi(value);
+        if (!converted) throw std::bad_alloc();
+        converted_ = std::move(*converted);
+        value = converted_;
+    }
+    return value;
 }
 
-std::string decodeValue(std::string_view text, TransferEncoding transferEncoding, Charset charset) {
-    std::string out;
-    decodeValue(text, transferEncoding, charset, out);
-    return out;
+std::string decodeValue(std::string_view text, const ValueCoding& coding) {
+    ValueDecoder decoder;
+    return std::string(decoder.decode(text, coding));
 }
 
 std::string formatBirthday(std::string_view text) {

@@ -1,5 +1,6 @@
-// Value decoding: transfer encodings (BASE64, QUOTED-PRINTABLE), UTF-8 into
-// the ANSI code page, and the birthday format.
+// Value decoding: transfer encodings (BASE64, QUOTED-PRINTABLE), the
+// backslash escapes of vCard 3.0, UTF-8 into the ANSI code page, and the
+// birthday format.
 //
 // The decoders accept any text: a value that is not valid in its declared
 // encoding is decoded as far as the rules go and never read past its end.
@@ -14,28 +15,31 @@
 
 namespace velmora {
 
-// The value as the record stores it: transfer-decoded by `transferEncoding`,
-// cut at its first zero byte, then converted from UTF-8 when `charset` is
-// UTF-8. Writes into `out` (replacing its content), reusing its storage.
-void decodeValue(std::string_view text, TransferEncoding transferEncoding, Charset charset, std::string& out);
-std::string decodeValue(std::string_view text, TransferEncoding transferEncoding, Charset charset);
+// How the values of one line are decoded.
+struct ValueCoding {
+    TransferEncoding transfer = TransferEncoding::none;
+    TextEncoding text = TextEncoding::codePage;
+    bool unescape = false;  // undo vCard 3.0 escapes ("\n", "\,", "\:", "\\")
+};
 
-// The decoded bytes, zero bytes included. Three bytes per group of four
-// characters; a character outside the alphabet counts as 0; a last group of
-// k < 4 characters yields k - 1 bytes.
-void decodeBase64(std::string_view text, std::string& out);
-std::string decodeBase64(std::string_view text);
+// Decodes values into buffers that it keeps from one value to the next, so
+// that a value costs no allocation.
+class ValueDecoder {
+public:
+    // The value as the record stores it: transfer-decoded, cut at its first
+    // zero byte, unescaped, then converted from UTF-8 into the ANSI code page
+    // (a character the code page lacks becomes one space). Valid until the
+    // next call.
+    std::string_view decode(std::string_view text, const ValueCoding& coding);
 
-// "=" and two hexadecimal digits give one byte; "=" with one digit followed by
-// anything else gives that digit's value; an "=" not followed by a digit is
-// kept as written with the characters it consumes. Every other byte is copied.
-void decodeQuotedPrintable(std::string_view text, std::string& out);
-std::string decodeQuotedPrintable(std::string_view text);
+private:
+    std::string transferred_;
+    std::string unescaped_;
+    std::string converted_;
+};
 
-// UTF-8 into the ANSI code page; a character it cannot represent becomes one
-// space.
-void utf8ToAnsi(std::string_view text, std::string& out);
-std::string utf8ToAnsi(std::string_view text);
+// The same as a string of its own.
+std::string decodeValue(std::string_view text, const ValueCoding& coding);
 
 // Eight ASCII digits YYYYMMDD become YYYY/MM/DD; anything else is copied.
 std::string formatBirthday(std::string_view text);

@@ -7,11 +7,13 @@
 #include <new>
 #include <stdexcept>
 #include <string>
-#include <string_view>
 
 #include "platform/platform.h"
 #include "vcard/account.h"
+#include "vcard/assembly.h"
 #include "vcard/lines.h"
+#include "vcard/properties.h"
+#include "vcard/source_text.h"
 
 namespace velmora {
 namespace {
@@ -27,54 +29,141 @@ std::string_view utf16Text(std::string_view bytes) {
     return bytes.substr(0, units * 2);
 }
 
-// Where a byte text ends (its first zero byte, or the end of what could be
-// read) and where its last CR LF stands.
-struct TextShape {
-    std::uint64_t length = 0;
-    std::optional<std::uint64_t> lastCrlf;
+// The reader's steps, in order: physical lines, logical lines, records.
+// False when a piece of the text could not be read.
+bool readLines(LineCutter& lines, SourceReading reading, ContactList& list) {
+    LineAssembler logical(lines, reading);
+    RecordBuilder records(list);
+    while (const LogicalLine* line = logical.next()) records.apply(*line);
+    return !lines.readFailed();
+}
+
+// What a text, read piece by piece up to its first zero byte, shows of its
+// facts on the way.
+class TextWatch {
+public:
+    explicit TextWatch(bool checkUtf8) : checkUtf8_(checkUtf8) {}
+
+    // The part of the next piece that belongs to the text.
+    std::string_view add(std::string_view piece) {
+        if (ended_) return {};
+        if (piece.empty()) ended_ = true;
+        if (const void* nul = std::memchr(piece.data(), '\0', piece.size())) {
+            piece = piece.substr(0, static_cast<std::size_t>(static_cast<const char*>(nul) - piece.data()));
+            ended_ = true;
+        }
+        crlf_.add(piece);
+        if (checkUtf8_ && utf8_.soFar()) utf8_.add(piece);
+        return piece;
+    }
+    bool ended() const { return ended_; }
+    std::optional<std::uint64_t> lastCrlf() const { return crlf_.offset(); }
+    const Utf8Check& utf8() const { return utf8_; }
+
+private:
+    LastCrlfFinder crlf_;
+    Utf8Check utf8_;
+    bool checkUtf8_;
+    bool ended_ = false;
 };
 
-// The last CR LF in the last piece of the text, if there is one there;
-// nothing when the read fails.
-std::optional<std::optional<std::uint64_t>> lastCrlfOfTail(platform::SourceFile& file, std::uint64_t markLength,
-                                                           std::uint64_t toRead) {
-    const std::uint64_t start = toRead > kPieceSize ? toRead - kPieceSize : 0;
-    std::string piece(static_cast<std::size_t>(toRead - start), '\0');
-    file.seek(markLength + start);
-    const auto delivered = file.read(piece.data(), piece.size());
-    if (!delivered) return std::nullopt;
-    LastCrlfFinder finder(start);
-    finder.add(std::string_view(piece.data(), *delivered));
-    return finder.offset();
-}
+enum class ReadOutcome : std::uint8_t { borneOut, contradicted, readFailed };
 
-// One quick pass over the text in pieces, for the zero byte that may end it
-// and for its last CR LF.
-std::optional<TextShape> measure(platform::SourceFile& file, std::uint64_t markLength, std::uint64_t toRead) {
-    file.seek(markLength);
-    std::uint64_t length = 0;
-    LastCrlfFinder finder;
-    std::string piece(static_cast<std::size_t>(std::min<std::uint64_t>(kPieceSize, toRead + 1)), '\0');
-    while (length < toRead) {
-        const std::uint64_t wanted = std::min<std::uint64_t>(piece.size(), toRead - length);
-        const auto delivered = file.read(piece.data(), static_cast<std::size_t>(wanted));
-        if (!delivered) return std::nullopt;
-        std::size_t n = *delivered;
-        bool ends = n == 0;
-        if (const void* nul = std::memchr(piece.data(), '\0', n)) {
-            n = static_cast<std::size_t>(static_cast<const char*>(nul) - piece.data());
-            ends = true;
+// The text of a source file after its byte-order mark.
+class SourceText {
+public:
+    SourceText(platform::SourceFile& file, std::uint64_t start, std::uint64_t size, std::optional<SourceReading> marked)
+        : file_(file), start_(start), size_(size), marked_(marked) {}
+
+    // The facts of the whole text, from one pass over it.
+    std::optional<TextFacts> survey() {
+        TextWatch watch(!marked_);
+        std::string piece(pieceSize(), '\0');
+        file_.seek(start_);
+        for (std::uint64_t left = size_; !watch.ended();) {
+            const auto delivered = readAtMost(piece.data(), piece.size(), left);
+            if (!delivered) return std::nullopt;
+            watch.add(std::string_view(piece.data(), *delivered));
         }
-        finder.add(std::string_view(piece.data(), n));
-        length += n;
-        if (ends) break;
+        return TextFacts{watch.lastCrlf(), marked_.value_or(readingOf(watch.utf8()))};
     }
-    return TextShape{length, finder.offset()};
-}
 
-LoadResult fromCut(CutResult result) {
-    return result == CutResult::readFailed ? LoadResult::readFailed : LoadResult::loaded;
-}
+    // Facts guessed from the text's first and last pieces alone: the last
+    // CR LF of a text with one kind of line end stands in its last piece, and
+    // a text whose first piece is well-formed UTF-8 is nearly always UTF-8
+    // throughout (one whose first piece is not never is).
+    std::optional<TextFacts> guess() {
+        const std::uint64_t tailStart = size_ > kPieceSize ? size_ - kPieceSize : 0;
+        std::string piece(pieceSize(), '\0');
+        std::uint64_t left = size_ - tailStart;
+        file_.seek(start_ + tailStart);
+        const auto tail = readAtMost(piece.data(), piece.size(), left);
+        if (!tail) return std::nullopt;
+        TextFacts facts;
+        LastCrlfFinder finder;
+        finder.add(std::string_view(piece.data(), *tail));
+        if (finder.offset()) facts.lastCrlf = tailStart + *finder.offset();
+        if (marked_) {
+            facts.reading = *marked_;
+            return facts;
+        }
+        left = size_;
+        file_.seek(start_);
+        const auto head = readAtMost(piece.data(), piece.size(), left);
+        if (!head) return std::nullopt;
+        TextWatch watch(true);
+        watch.add(std::string_view(piece.data(), *head));
+        const bool whole = watch.ended() || left == 0;
+        facts.reading = whole || !watch.utf8().soFar() ? readingOf(watch.utf8()) : SourceReading::utf8WellFormed;
+        return facts;
+    }
+
+    // Reads the text into `list` on the assumption of `facts`. When `check`,
+    // reading stops as soon as the text proves a fact wrong (the list then is
+    // not to be kept); `facts.reading` becomes code page for a UTF-8 guess on
+    // a text of ASCII alone, which reads the same either way.
+    ReadOutcome read(TextFacts& facts, bool check, ContactList& list) {
+        TextWatch watch(check && facts.reading == SourceReading::utf8WellFormed);
+        bool contradicted = false;
+        std::uint64_t left = size_;
+        file_.seek(start_);
+        const ReadPiece read = [&](char* buffer, std::size_t size) -> std::optional<std::size_t> {
+            const auto delivered = readAtMost(buffer, watch.ended() ? 0 : size, left);
+            if (!delivered) return std::nullopt;
+            const std::size_t n = watch.add(std::string_view(buffer, *delivered)).size();
+            if (check && (!watch.utf8().soFar() || watch.lastCrlf() > facts.lastCrlf)) {
+                contradicted = true;
+                return 0;
+            }
+            return n;
+        };
+        LineCutter lines(read, facts.lastCrlf, pieceSize());
+        if (!readLines(lines, facts.reading, list)) return ReadOutcome::readFailed;
+        if (!check) return ReadOutcome::borneOut;
+        if (contradicted || watch.lastCrlf() != facts.lastCrlf) return ReadOutcome::contradicted;
+        if (facts.reading == SourceReading::utf8WellFormed) {
+            if (!watch.utf8().wellFormed()) return ReadOutcome::contradicted;
+            facts.reading = readingOf(watch.utf8());
+        }
+        return ReadOutcome::borneOut;
+    }
+
+private:
+    // A small file is read in one piece of its own size.
+    std::size_t pieceSize() const { return static_cast<std::size_t>(std::min<std::uint64_t>(kPieceSize, size_ + 1)); }
+
+    // Reads at most `size` bytes and no more than the `left` of the text.
+    std::optional<std::size_t> readAtMost(char* buffer, std::size_t size, std::uint64_t& left) {
+        const auto delivered = file_.read(buffer, static_cast<std::size_t>(std::min<std::uint64_t>(size, left)));
+        if (delivered) left -= *delivered;
+        return delivered;
+    }
+
+    platform::SourceFile& file_;
+    std::uint64_t start_;
+    std::uint64_t size_;
+    std::optional<SourceReading> marked_;
+};
 
 LoadResult load(const std::filesystem::path& sourcePath, ContactList& list) {
     platform::SourceFile file;
@@ -89,15 +178,15 @@ LoadResult load(const std::filesystem::path& sourcePath, ContactList& list) {
         return *probed >= bytes.size() && std::memcmp(probe, bytes.data(), bytes.size()) == 0;
     };
     std::uint64_t markLength = 0;
-    bool utf16 = false;
+    std::optional<SourceReading> marked;
     if (mark("\xEF\xBB\xBF")) {
         markLength = 3;
-        if (Account* account = list.account()) account->sourceMarkedUtf8();
+        marked = SourceReading::utf8Marked;
     } else if (mark("\xFE\xFF")) {
         return LoadResult::unsupportedEncoding;
     } else if (mark("\xFF\xFE")) {
         markLength = 2;
-        utf16 = true;
+        marked = SourceReading::utf16;
     }
     file.seek(markLength);
     const std::uint64_t toRead = *size > markLength ? *size - markLength : 0;
@@ -111,8 +200,9 @@ LoadResult load(const std::filesystem::path& sourcePath, ContactList& list) {
     // bytes each), so that the list seldom moves while it grows; room that
     // is reserved but never used costs no memory.
     list.reserve(static_cast<std::size_t>(toRead / 512), static_cast<std::size_t>(toRead / 8));
+    Account* const account = list.account();
 
-    if (utf16) {
+    if (marked == SourceReading::utf16) {
         // UTF-16 text is converted whole into the ANSI code page first.
         if (toRead > std::numeric_limits<std::size_t>::max() / 2) return LoadResult::outOfMemory;
         const auto raw = std::make_unique_for_overwrite<char[]>(static_cast<std::size_t>(toRead));
@@ -120,38 +210,40 @@ LoadResult load(const std::filesystem::path& sourcePath, ContactList& list) {
         if (!delivered) return LoadResult::readFailed;
         std::optional<std::string> text = platform::utf16leToAnsi(utf16Text(std::string_view(raw.get(), *delivered)));
         if (!text) return LoadResult::outOfMemory;
-        parseVcardText(*text, list);
+        if (account != nullptr) account->sourceRead(SourceReading::utf16);
+        parseVcardText(*text, list, SourceReading::utf16);
         return LoadResult::loaded;
     }
 
     // Byte text is cut into lines as its pieces arrive, so no copy of the
-    // whole file is ever held. Where its last CR LF stands is first guessed
-    // from the file's last piece, which is right for any file with one kind
-    // of line end and no zero byte; when the text proves the guess wrong, it
-    // is measured exactly in one quick pass and read again.
-    std::uint64_t left = toRead;
-    const ReadPiece read = [&](char* buffer, std::size_t size) -> std::optional<std::size_t> {
-        const auto delivered = file.read(buffer, static_cast<std::size_t>(std::min<std::uint64_t>(size, left)));
-        if (delivered) left -= *delivered;
-        return delivered;
-    };
-    const auto guess = lastCrlfOfTail(file, markLength, toRead);
-    if (!guess) return LoadResult::readFailed;
-    file.seek(markLength);
-    // A small file is read in one piece of its own size.
-    const std::size_t pieceSize = static_cast<std::size_t>(std::min<std::uint64_t>(kPieceSize, toRead + 1));
-    const CutResult result = parseVcardStream(read, *guess, list, pieceSize, LastCrlfIs::guessed);
-    if (result != CutResult::wrongGuess) return fromCut(result);
-
-    list.clear();
-    const auto shape = measure(file, markLength, toRead);
-    if (!shape) return LoadResult::readFailed;
-    file.seek(markLength);
-    left = shape->length;
-    return fromCut(parseVcardStream(read, shape->lastCrlf, list, pieceSize, LastCrlfIs::known));
+    // whole file is ever held. The facts the cutting needs are first guessed
+    // from the text's first and last pieces, which saves a whole pass over
+    // the file for nearly every address book; when the text proves a guess
+    // wrong, it is surveyed exactly in one quick pass and read again.
+    SourceText text(file, markLength, toRead, marked);
+    std::optional<TextFacts> facts = text.guess();
+    if (!facts) return LoadResult::readFailed;
+    ReadOutcome outcome = text.read(*facts, true, list);
+    if (outcome == ReadOutcome::contradicted) {
+        list.clear();
+        facts = text.survey();
+        if (!facts) return LoadResult::readFailed;
+        outcome = text.read(*facts, false, list);
+    }
+    if (outcome == ReadOutcome::readFailed) return LoadResult::readFailed;
+    if (account != nullptr) account->sourceRead(facts->reading);
+    return LoadResult::loaded;
 }
 
 }  // namespace
+
+void parseVcardText(std::string_view text, ContactList& list, std::optional<SourceReading> reading) {
+    const TextFacts facts = factsOf(text);
+    LineCutter lines(text);
+    const SourceReading read = reading.value_or(facts.reading);
+    if (Account* account = list.account()) account->sourceRead(read);
+    readLines(lines, read, list);
+}
 
 LoadResult loadSourceFile(const std::filesystem::path& sourcePath, ContactList& list) {
     try {

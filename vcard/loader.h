@@ -1,8 +1,11 @@
-// Reading a whole source file and handing its text to the line assembly.
+// Reading a source file into the contact list: the file's text is cut into
+// physical lines, joined into logical lines and applied to the records.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
+#include <string_view>
 
 #include "vcard/contact.h"
 
@@ -22,5 +25,10 @@ enum class LoadResult : std::uint8_t {
 // code unit), into `list`. The file stays locked until the parse is done.
 // After any result but `loaded` the list is empty.
 LoadResult loadSourceFile(const std::filesystem::path& sourcePath, ContactList& list);
+
+// Parses a whole text, up to its first zero byte, into `list`: read as
+// `reading`, or without one as the text shows itself to be. Throws
+// std::bad_alloc when memory runs out.
+void parseVcardText(std::string_view text, ContactList& list, std::optional<SourceReading> reading = std::nullopt);
 
 }  // namespace velmora

@@ -2,61 +2,54 @@
 
 #include <array>
 #include <cstdint>
-#include <string>
+#include <span>
+#include <string_view>
 #include <vector>
 
-#include "vcard/account.h"
-#include "vcard/decode.h"
 #include "vcard/tokens.h"
 
 namespace velmora {
 namespace {
 
+// The type keywords of a kind of line, each with its bit, in one table per
+// kind. PREF is looked for too, but as it is no type of its own it never
+// makes another keyword "not the only one".
 using KeywordSet = std::uint32_t;
 
-// The type keywords of each kind of line, in their order; PREF is tested too
-// but belongs to neither list, so it never makes another keyword "not only".
-constexpr std::array<Keyword, 13> telTypeKeywords = {
-    Keyword("WORK"), Keyword("HOME"), Keyword("CELL"),  Keyword("PCS"), Keyword("VOICE"),
-    Keyword("FAX"),  Keyword("MSG"),  Keyword("PAGER"), Keyword("BBS"), Keyword("MODEM"),
-    Keyword("CAR"),  Keyword("ISDN"), Keyword("VIDEO")};
-constexpr std::array<Keyword, 5> emailTypeKeywords = {Keyword("WORK"), Keyword("HOME"), Keyword("CELL"), Keyword("PCS"),
-                                                      Keyword("INTERNET")};
-constexpr Keyword kPref("PREF");
+struct TypeKeyword {
+    Keyword keyword;
+    bool listed;  // one of the kind's own types
+};
 
-namespace tel {
-enum : KeywordSet {
-    WORK = 1u << 0,
-    HOME = 1u << 1,
-    CELL = 1u << 2,
-    PCS = 1u << 3,
-    VOICE = 1u << 4,
-    FAX = 1u << 5,
-    MSG = 1u << 6,
-    PAGER = 1u << 7,
-    BBS = 1u << 8,
-    MODEM = 1u << 9,
-    CAR = 1u << 10,
-    ISDN = 1u << 11,
-    VIDEO = 1u << 12,
-    PREF = 1u << 13,
-    LISTED = (1u << 13) - 1,
+// Bit i of a kind's keyword set stands for entry i of its table.
+constexpr TypeKeyword telKeywords[] = {
+    {Keyword("WORK"), true},  {Keyword("HOME"), true},  {Keyword("CELL"), true}, {Keyword("PCS"), true},
+    {Keyword("VOICE"), true}, {Keyword("FAX"), true},   {Keyword("MSG"), true},  {Keyword("PAGER"), true},
+    {Keyword("BBS"), true},   {Keyword("MODEM"), true}, {Keyword("CAR"), true},  {Keyword("ISDN"), true},
+    {Keyword("VIDEO"), true}, {Keyword("PREF"), false},
 };
+constexpr TypeKeyword emailKeywords[] = {
+    {Keyword("WORK"), true}, {Keyword("HOME"), true},     {Keyword("CELL"), true},
+    {Keyword("PCS"), true},  {Keyword("INTERNET"), true}, {Keyword("PREF"), false},
+};
+
+// The bit of the keyword `name` in `table`; a name not in the table does
+// not compile.
+template <std::size_t N>
+consteval KeywordSet bitOf(const TypeKeyword (&table)[N], std::string_view name) {
+    for (std::size_t i = 0; i < N; ++i)
+        if (table[i].keyword.text() == name) return KeywordSet{1} << i;
+    throw "not a type keyword of this kind";
 }
-namespace email {
-enum : KeywordSet {
-    WORK = 1u << 0,
-    HOME = 1u << 1,
-    CELL = 1u << 2,
-    PCS = 1u << 3,
-    INTERNET = 1u << 4,
-    PREF = 1u << 5,
-    LISTED = (1u << 5) - 1,
-};
+consteval KeywordSet tel(std::string_view name) {
+    return bitOf(telKeywords, name);
+}
+consteval KeywordSet email(std::string_view name) {
+    return bitOf(emailKeywords, name);
 }
 
-// One alternative of a rule's condition: every keyword of `keywords` present,
-// or, with `only`, its single keyword present and no other listed one.
+// One alternative of a rule's condition: every keyword of `keywords`
+// present, and with `only` no other listed keyword.
 struct Alternative {
     KeywordSet keywords;
     bool only;
@@ -73,78 +66,68 @@ struct PlacementRule {
     std::vector<Field> fields;      // in order of preference
 };
 
-const std::vector<PlacementRule> telephoneRules = {
-    {{both(tel::WORK, tel::FAX)}, {Field::businessFax, Field::pager}},
-    {{both(tel::WORK, tel::CELL)}, {Field::businessPhone, Field::businessPhone2, Field::pager}},
-    {{only(tel::WORK), both(tel::WORK, tel::VOICE)}, {Field::companyMainPhone, Field::pager}},
-    {{both(tel::HOME, tel::VOICE), only(tel::HOME), only(tel::VOICE)},
+const PlacementRule telephoneRules[] = {
+    {{both(tel("WORK"), tel("FAX"))}, {Field::businessFax, Field::pager}},
+    {{both(tel("WORK"), tel("CELL"))}, {Field::businessPhone, Field::businessPhone2, Field::pager}},
+    {{only(tel("WORK")), both(tel("WORK"), tel("VOICE"))}, {Field::companyMainPhone, Field::pager}},
+    {{both(tel("HOME"), tel("VOICE")), only(tel("HOME")), only(tel("VOICE"))},
      {Field::homePhone, Field::homePhone2, Field::pager}},
-    {{both(tel::HOME, tel::CELL), only(tel::CELL), only(tel::PREF)}, {Field::mobilePhone}},
+    // A mobile number marked VOICE too (TEL;CELL;VOICE, as many phones write
+    // every mobile number) is a mobile number.
+    {{both(tel("HOME"), tel("CELL")), only(tel("CELL")), only(tel("CELL") | tel("VOICE")), only(tel("PREF"))},
+     {Field::mobilePhone}},
     {{}, {Field::pager}},
 };
 
-const std::vector<PlacementRule> emailRules = {
-    {{both(email::HOME, email::INTERNET), only(email::HOME), only(email::INTERNET), only(email::CELL),
-      only(email::PREF)},
+const PlacementRule emailRules[] = {
+    {{both(email("HOME"), email("INTERNET")), only(email("HOME")), only(email("INTERNET")), only(email("CELL")),
+      only(email("PREF"))},
      {Field::email1, Field::email3}},
-    {{both(email::WORK, email::INTERNET), only(email::WORK)}, {Field::email2}},
+    {{both(email("WORK"), email("INTERNET")), only(email("WORK"))}, {Field::email2}},
     {{}, {Field::email3}},
 };
 
-template <std::size_t N>
-KeywordSet presentKeywords(Tokens nameTokens, const std::array<Keyword, N>& listed) {
-    TextProfile profile = 0;
-    for (std::string_view token : nameTokens) profile |= profileOf(token);
-    KeywordSet set = 0;
-    for (std::size_t i = 0; i < N; ++i)
-        if (listed[i].mayOccurIn(profile) && hasParam(listed[i], nameTokens)) set |= 1u << i;
-    if (kPref.mayOccurIn(profile) && hasParam(kPref, nameTokens)) set |= 1u << N;
-    return set;
+struct Present {
+    KeywordSet keywords = 0;
+    KeywordSet listed = 0;  // the bits of the kind's own types
+};
+
+Present presentKeywords(std::string_view typeText, std::span<const TypeKeyword> table) {
+    const TextProfile profile = profileOf(typeText);
+    Present present;
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        if (table[i].listed) present.listed |= 1u << i;
+        if (containsKeyword(typeText, profile, table[i].keyword)) present.keywords |= 1u << i;
+    }
+    return present;
 }
 
-bool holds(const Alternative& alternative, KeywordSet present, KeywordSet listed) {
-    if ((present & alternative.keywords) != alternative.keywords) return false;
-    return !alternative.only || (present & listed & ~alternative.keywords) == 0;
+bool holds(const Alternative& alternative, const Present& present) {
+    if ((present.keywords & alternative.keywords) != alternative.keywords) return false;
+    return !alternative.only || (present.keywords & present.listed & ~alternative.keywords) == 0;
 }
 
-// The name part of the line the name tokens were split from: the tokens are
-// views into it, in order.
-std::string_view nameText(Tokens nameTokens) {
-    if (nameTokens.empty()) return {};
-    const char* end = nameTokens.back().data() + nameTokens.back().size();
-    return std::string_view(nameTokens.front().data(), static_cast<std::size_t>(end - nameTokens.front().data()));
-}
-
-void place(ContactList& list, ContactRecord& record, Tokens nameTokens, Tokens valueTokens, const LineState& lineState,
-           std::span<const PlacementRule> rules, KeywordSet present, KeywordSet listed, Loss loss) {
-    if (valueTokens.empty()) return;
+std::optional<Field> place(const ContactRecord& record, std::string_view typeText, std::span<const PlacementRule> rules,
+                           std::span<const TypeKeyword> keywords) {
+    const Present present = presentKeywords(typeText, keywords);
     for (const PlacementRule& rule : rules) {
         bool applies = rule.when.empty();
-        for (const Alternative& alternative : rule.when) applies = applies || holds(alternative, present, listed);
+        for (const Alternative& alternative : rule.when) applies = applies || holds(alternative, present);
         if (!applies) continue;
-        for (Field field : rule.fields) {
-            if (record.has(field)) continue;
-            thread_local std::string value;
-            decodeValue(valueTokens[0], lineState.encoding, lineState.charset, value);
-            list.store(record, field, value);
-            return;
-        }
+        for (Field field : rule.fields)
+            if (!record.has(field)) return field;
     }
-    if (Account* account = list.account()) account->lineLost(loss, lineState, nameText(nameTokens), valueTokens[0]);
+    return std::nullopt;
 }
 
 }  // namespace
 
-void placeTelephone(ContactList& list, ContactRecord& record, Tokens nameTokens, Tokens valueTokens,
-                    const LineState& lineState) {
-    place(list, record, nameTokens, valueTokens, lineState, telephoneRules,
-          presentKeywords(nameTokens, telTypeKeywords), tel::LISTED, Loss::telephoneWithoutColumn);
+std::optional<Field> telephoneField(const ContactRecord& record, std::string_view typeText) {
+    return place(record, typeText, telephoneRules, telKeywords);
 }
 
-void placeEmail(ContactList& list, ContactRecord& record, Tokens nameTokens, Tokens valueTokens,
-                const LineState& lineState) {
-    place(list, record, nameTokens, valueTokens, lineState, emailRules, presentKeywords(nameTokens, emailTypeKeywords),
-          email::LISTED, Loss::emailWithoutColumn);
+std::optional<Field> emailField(const ContactRecord& record, std::string_view typeText) {
+    return place(record, typeText, emailRules, emailKeywords);
 }
 
 }  // namespace velmora

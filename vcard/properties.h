@@ -1,47 +1,32 @@
-// Applying one complete logical line to the contact list: BEGIN:VCARD opens a
-// record, END:VCARD completes it, and the properties the CSV file has columns
-// for are decoded into the open record.
+// Applying logical lines to the contact list: BEGIN:VCARD opens a record,
+// END:VCARD completes it, and the properties the CSV file has columns for are
+// decoded into the open record.
 #pragma once
 
-#include <string_view>
-
+#include "vcard/assembly.h"
 #include "vcard/contact.h"
+#include "vcard/decode.h"
 #include "vcard/tokens.h"
 
 namespace velmora {
 
-// A logical line with its head looked at once: line assembly asks its
-// parameters for a charset and a transfer encoding, and the property mapping
-// asks the same parameters again, so the ":" is found and the keyword letters
-// of the head are profiled (see TextProfile) only once.
-struct PropertyLine {
-    explicit PropertyLine(std::string_view line);
+class RecordBuilder {
+public:
+    explicit RecordBuilder(ContactList& list) : list_(list) {}
 
-    // Whether `keyword` occurs in the property name and parameters. Most
-    // keywords are ruled out by the profile alone, here without a call.
-    bool has(const Keyword& keyword) const {
-        return keyword.mayOccurIn(profile) && containsKeyword(nameText, profile, keyword);
-    }
-    std::string_view valueText() const { return hasValue ? text.substr(nameText.size() + 1) : std::string_view(); }
+    // Applies one logical line to the list. Nothing in a line is an error.
+    // Throws std::bad_alloc when memory runs out.
+    void apply(const LogicalLine& line);
 
-    // The same head on a line that begins with it: `copy` holds this line's
-    // head and ":" at its start.
-    PropertyLine movedTo(std::string_view copy) const {
-        PropertyLine moved = *this;
-        moved.text = copy;
-        moved.nameText = copy.substr(0, nameText.size());
-        return moved;
-    }
-
-    std::string_view text;      // the whole line
-    std::string_view nameText;  // the property name and parameters: before the first ":", the whole line without one
-    bool hasValue;              // the line holds a ":"
-    TextProfile profile;        // of nameText; every bit for a long one, which has only its memchr anchors searched
+private:
+    ContactList& list_;
+    // What holds for the rest of the block being read.
+    bool unescape_ = false;           // a VERSION line named 3.0: values carry its escapes
+    bool readingIsPhonetic_ = false;  // the reading came from X-PHONETIC-LAST-NAME, not SOUND
+    // Buffers kept from line to line, so that a line costs no allocation.
+    TokenList value_;
+    ValueDecoder decoder_;
+    std::string joined_;
 };
-
-// Applies `line` with the charset and transfer encoding of `lineState`.
-// Nothing in a line is an error. Throws std::bad_alloc when memory runs out.
-void processPropertyLine(ContactList& list, std::string_view line, const LineState& lineState);
-void processPropertyLine(ContactList& list, const PropertyLine& line, const LineState& lineState);
 
 }  // namespace velmora

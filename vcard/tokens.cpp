@@ -49,7 +49,7 @@ bool containsFolded(std::string_view text, const Keyword& keyword) {
 
 }  // namespace
 
-std::size_t findUnescaped(std::string_view text, char separator, bool escapeAware) {
+std::size_t findUnescaped(std::string_view text, char separator, TextEncoding encoding) {
     std::size_t start = 0;  // where the current search began
     for (;;) {
         const void* hit = std::memchr(text.data() + start, separator, text.size() - start);
@@ -58,7 +58,11 @@ std::size_t findUnescaped(std::string_view text, char separator, bool escapeAwar
         // Only a backslash right before the separator can escape it; anything
         // else, or a separator that is itself the second byte of a double-byte
         // character, separates.
-        if (!escapeAware || at == start || text[at - 1] != '\\') return at;
+        if (at == start || text[at - 1] != '\\') return at;
+        if (encoding == TextEncoding::utf8) {
+            start = at + 1;
+            continue;
+        }
         // Whether that backslash is a character of its own or the second byte
         // of one (表 is 95 5C) is known only by walking from the search start.
         const auto& lead = platform::leadByteTable();
@@ -70,15 +74,11 @@ std::size_t findUnescaped(std::string_view text, char separator, bool escapeAwar
     }
 }
 
-void splitTokens(std::string_view text, char separator, bool escapeAware, TokenList& tokens, std::size_t maxSplits) {
+void splitTokens(std::string_view text, char separator, TextEncoding encoding, TokenList& tokens) {
     tokens.clear();
     std::size_t start = 0;
     for (;;) {
-        if (maxSplits != 0 && tokens.size() >= maxSplits) {
-            tokens.push_back(text.substr(start));
-            return;
-        }
-        const std::size_t end = findUnescaped(text.substr(start), separator, escapeAware);
+        const std::size_t end = findUnescaped(text.substr(start), separator, encoding);
         if (end == std::string_view::npos) {
             tokens.push_back(text.substr(start));
             return;

@@ -11,21 +11,21 @@
 #include <string_view>
 #include <vector>
 
+#include "vcard/contact.h"
+
 namespace velmora {
 
 using TokenList = std::vector<std::string_view>;
 
-// Offset of the first `separator` in `text` that ends a token, or npos.
-// With `escapeAware`, a separator right after a single-byte backslash is
-// escaped and skipped; a backslash that is the second byte of a double-byte
-// character of the ANSI code page escapes nothing, and a separator byte that
-// is itself the second byte of such a character always separates.
-std::size_t findUnescaped(std::string_view text, char separator, bool escapeAware);
+// Offset of the first `separator` in `text` that ends a token, or npos. A
+// separator right after a backslash is escaped and skipped. In UTF-8 text
+// every 0x5C byte is a backslash; in code page text a 0x5C that is the second
+// byte of a double-byte character (表 is 95 5C) escapes nothing.
+std::size_t findUnescaped(std::string_view text, char separator, TextEncoding encoding);
 
 // Replaces `tokens` with the tokens of `text`. A text without a separator is
-// one token, the empty text one empty token. With `maxSplits` n > 0 there are
-// at most n + 1 tokens, the last one running to the end of the text.
-void splitTokens(std::string_view text, char separator, bool escapeAware, TokenList& tokens, std::size_t maxSplits = 0);
+// one token, the empty text one empty token.
+void splitTokens(std::string_view text, char separator, TextEncoding encoding, TokenList& tokens);
 
 // The text before a line's first ":" (the whole line without one).
 std::string_view namePart(std::string_view line);
