@@ -9,6 +9,7 @@
 
 #include "csv/csv_writer.h"
 #include "platform/platform.h"
+#include "vcard/source_text.h"
 
 namespace velmora {
 namespace {
@@ -69,18 +70,22 @@ constexpr std::string_view kNoName = "（名前なし / no name）";
 
 // UTF-8 text made safe to print: control characters (C0, DEL and the C1
 // range, which terminals may take for commands) become "?".
+// A byte that begins no well-formed character (a UTF-8 file with a
+// byte-order mark may hold any bytes) becomes "?" as well.
 std::string printable(std::string_view utf8) {
     std::string out;
     out.reserve(utf8.size());
-    for (std::size_t i = 0; i < utf8.size(); ++i) {
+    for (std::size_t i = 0; i < utf8.size();) {
         const auto c = static_cast<unsigned char>(utf8[i]);
-        if (c < 0x20 || c == 0x7F) {
-            out += '?';
-        } else if (c == 0xC2 && i + 1 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) < 0xA0) {
-            out += '?';
-            ++i;
+        const std::size_t length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+        const std::string_view character = utf8.substr(i, length);
+        const bool control = c < 0x20 || c == 0x7F || (c == 0xC2 && static_cast<unsigned char>(character.back()) < 0xA0);
+        if (character.size() == length && isWellFormedUtf8(character) && !control) {
+            out += character;
+            i += length;
         } else {
-            out += static_cast<char>(c);
+            out += '?';
+            i += control && character.size() == length ? length : 1;
         }
     }
     return out;

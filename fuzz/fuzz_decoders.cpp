@@ -15,6 +15,7 @@
 #include "platform/platform.h"
 #include "vcard/contact.h"
 #include "vcard/decode.h"
+#include "vcard/decode_internal.h"
 
 namespace {
 
@@ -64,6 +65,22 @@ std::string referenceQuotedPrintable(std::string_view text) {
     return out;
 }
 
+std::string decodeBase64(std::string_view text) {
+    std::string out;
+    velmora::decodeBase64(text, out);
+    return out;
+}
+
+std::string decodeQuotedPrintable(std::string_view text) {
+    std::string out;
+    velmora::decodeQuotedPrintable(text, out);
+    return out;
+}
+
+std::string utf8ToAnsi(std::string_view text) {
+    return decodeValue(text, {TransferEncoding::none, TextEncoding::utf8, false});
+}
+
 std::string upToZero(std::string text) {
     const std::size_t nul = text.find('\0');
     if (nul != std::string::npos) text.resize(nul);
@@ -75,7 +92,8 @@ std::string upToZero(std::string text) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
     const auto transferEncoding = static_cast<TransferEncoding>(data[0] % 3);
-    const auto charset = static_cast<Charset>(data[0] / 3 % 3);
+    const auto encoding = static_cast<TextEncoding>(data[0] / 3 % 2);
+    const bool unescape = (data[0] & 0x40) != 0;
     const std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
 
     const std::string base64 = decodeBase64(text);
@@ -104,11 +122,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                               : transferEncoding == TransferEncoding::quotedPrintable
                                   ? upToZero(decodeQuotedPrintable(token))
                                   : token;
-    const std::string expected = charset == Charset::utf8 ? utf8ToAnsi(transferred) : transferred;
-    FUZZ_CHECK(decodeValue(token, transferEncoding, charset) == expected);
-    std::string reused = "left over from the previous value";
-    decodeValue(token, transferEncoding, charset, reused);
-    FUZZ_CHECK(reused == expected);
+    // Unescaping never makes a value longer ("\n" becomes CR LF, the rest
+    // shrinks or stays).
+    std::string unescaped;
+    unescapeValue(transferred, encoding, unescaped);
+    FUZZ_CHECK(unescaped.size() <= transferred.size());
+    if (unescape) transferred = unescaped;
+    const std::string expected = encoding == TextEncoding::utf8 ? utf8ToAnsi(transferred) : transferred;
+    const ValueCoding coding{transferEncoding, encoding, unescape};
+    FUZZ_CHECK(decodeValue(token, coding) == expected);
+    ValueDecoder reused;
+    reused.decode("left over from the previous value", coding);
+    FUZZ_CHECK(reused.decode(token, coding) == expected);
 
     const std::string birthday = formatBirthday(token);
     bool eightDigits = token.size() == 8;

@@ -24,6 +24,7 @@
 #include "fuzz/fuzz_check.h"
 #include "vcard/account.h"
 #include "vcard/loader.h"
+#include "vcard/source_text.h"
 
 namespace {
 

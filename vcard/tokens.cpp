@@ -88,11 +88,6 @@ void splitTokens(std::string_view text, char separator, TextEncoding encoding, T
     }
 }
 
-std::string_view namePart(std::string_view line) {
-    const std::size_t colon = line.find(':');
-    return colon == std::string_view::npos ? line : line.substr(0, colon);
-}
-
 TextProfile profileOf(std::string_view text) {
     static constexpr auto table = [] {
         std::array<TextProfile, 256> t{};
@@ -118,12 +113,6 @@ TextProfile profileOf(std::string_view text) {
 
 bool containsKeyword(std::string_view text, TextProfile profile, const Keyword& keyword) {
     return keyword.mayOccurIn(profile) && containsFolded(text, keyword);
-}
-
-bool hasParam(const Keyword& keyword, std::span<const std::string_view> tokens) {
-    for (std::string_view token : tokens)
-        if (containsFolded(token, keyword)) return true;
-    return false;
 }
 
 }  // namespace velmora

@@ -27,9 +27,6 @@ std::size_t findUnescaped(std::string_view text, char separator, TextEncoding en
 // one token, the empty text one empty token.
 void splitTokens(std::string_view text, char separator, TextEncoding encoding, TokenList& tokens);
 
-// The text before a line's first ":" (the whole line without one).
-std::string_view namePart(std::string_view line);
-
 // Which letters (either case), digits and "-", "_", ".", "=" a text holds, one
 // bit each: a keyword can only occur in a text whose profile has all the bits
 // of the keyword's, which rules out most keyword searches with one look.
@@ -78,13 +75,9 @@ private:
 };
 
 // True when `keyword` occurs in `text`, whose profile is `profile`, with a to
-// z upper-cased. Since no keyword contains ";", hasParam over the tokens of a
-// part of a line gives the same answer as this over the part itself.
+// z upper-cased. No keyword contains ";", so a keyword is found in the name
+// part of a line as a whole exactly where it is in one of its parameters.
 bool containsKeyword(std::string_view text, TextProfile profile, const Keyword& keyword);
-
-// True when `keyword` occurs as a byte substring of at least one token, the
-// tokens with a to z upper-cased.
-bool hasParam(const Keyword& keyword, std::span<const std::string_view> tokens);
 
 // True when `text` equals `expected` apart from the case of ASCII letters.
 inline bool equalsIgnoreCase(std::string_view text, std::string_view expected) {
