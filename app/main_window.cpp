@@ -23,6 +23,7 @@ constexpr int pathBufferSize = MAX_PATH;
 
 const std::array<UINT, 3> menuCommands{IDM_EXIT, IDM_HOME_PAGE, IDM_TERMS_OF_USE};
 
+// The web pages that the main window's menu and Windows Live button open.
 constexpr WebLink webLinks[] = {
     {IDM_HOME_PAGE, IDS_HOME_PAGE_ADDRESS},
     {IDM_TERMS_OF_USE, IDS_TERMS_OF_USE_ADDRESS},

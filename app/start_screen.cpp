@@ -7,6 +7,7 @@
 namespace velmora::app {
 namespace {
 
+// The web pages that the start screen's menu and terms button open.
 constexpr WebLink webLinks[] = {
     {IDM_HOME_PAGE, IDS_HOME_PAGE_ADDRESS},
     {IDC_READ_TERMS, IDS_TERMS_OF_USE_ADDRESS},
