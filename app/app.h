@@ -1,16 +1,11 @@
 // The Windows program's two screens and the small services they share.
 #pragma once
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/windows_api.h"
 
 #include <shellapi.h>
 
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -54,8 +49,15 @@ void releaseSmallIcon(HWND window);
 // Asks whether to end the program; true when the user answered OK.
 bool confirmExit(HWND owner, HINSTANCE instance);
 
-// Opens the web page whose address is the given string-table entry in the
-// default browser.
-void openWebPage(const Session& session, UINT addressId);
+// A command that opens a web page, from a menu item or a button, and the
+// string-table entry of the page's address.
+struct WebLink {
+    int command;
+    UINT addressId;
+};
+
+// Opens the page of the link in `links` whose command this is in the default
+// browser; false when the command is none of them.
+bool openWebLink(const Session& session, std::span<const WebLink> links, int command);
 
 }  // namespace velmora::app

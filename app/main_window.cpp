@@ -23,6 +23,13 @@ constexpr int pathBufferSize = MAX_PATH;
 
 const std::array<UINT, 3> menuCommands{IDM_EXIT, IDM_HOME_PAGE, IDM_TERMS_OF_USE};
 
+// The web pages that the main window's menu and Windows Live button open.
+constexpr WebLink webLinks[] = {
+    {IDM_HOME_PAGE, IDS_HOME_PAGE_ADDRESS},
+    {IDM_TERMS_OF_USE, IDS_TERMS_OF_USE_ADDRESS},
+    {IDC_WINDOWS_LIVE, IDS_SIGN_IN_ADDRESS},
+};
+
 // A chooser's filter from its string-table form, where "|" stands for the
 // NUL separators that cannot be stored in a string resource.
 std::wstring chooserFilter(HINSTANCE instance, UINT id) {
@@ -130,20 +137,12 @@ private:
     }
 
     INT_PTR onCommand(int command) {
+        if (openWebLink(session_, webLinks, command)) return TRUE;
         switch (command) {
         case IDCANCEL:  // the close box or Esc
         case IDM_EXIT:
         case IDC_EXIT:
             if (confirmExit(window_, session_.instance)) EndDialog(window_, command);
-            return TRUE;
-        case IDM_HOME_PAGE:
-            openWebPage(session_, IDS_HOME_PAGE_ADDRESS);
-            return TRUE;
-        case IDM_TERMS_OF_USE:
-            openWebPage(session_, IDS_TERMS_OF_USE_ADDRESS);
-            return TRUE;
-        case IDC_WINDOWS_LIVE:
-            openWebPage(session_, IDS_SIGN_IN_ADDRESS);
             return TRUE;
         case IDC_CHOOSE_SOURCE:
             chooseSource();

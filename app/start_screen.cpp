@@ -7,17 +7,18 @@
 namespace velmora::app {
 namespace {
 
+// The web pages that the start screen's menu and terms button open.
+constexpr WebLink webLinks[] = {
+    {IDM_HOME_PAGE, IDS_HOME_PAGE_ADDRESS},
+    {IDC_READ_TERMS, IDS_TERMS_OF_USE_ADDRESS},
+};
+
 INT_PTR onCommand(HWND window, Session& session, int command) {
+    if (openWebLink(session, webLinks, command)) return TRUE;
     switch (command) {
     case IDCANCEL:  // the close box or Esc
     case IDM_EXIT:
         if (confirmExit(window, session.instance)) EndDialog(window, command);
-        return TRUE;
-    case IDM_HOME_PAGE:
-        openWebPage(session, IDS_HOME_PAGE_ADDRESS);
-        return TRUE;
-    case IDC_READ_TERMS:
-        openWebPage(session, IDS_TERMS_OF_USE_ADDRESS);
         return TRUE;
     case IDC_ACCEPT_TERMS:
         // Ending the dialog hides it at once; its modal loop finishes only

@@ -3,6 +3,8 @@
 // links.
 #include "app/app.h"
 
+#include <algorithm>
+
 #include "app/resources/resource.h"
 
 namespace velmora::app {
@@ -51,11 +53,14 @@ bool confirmExit(HWND owner, HINSTANCE instance) {
     return MessageBoxW(owner, question.c_str(), caption.c_str(), MB_OKCANCEL) == IDOK;
 }
 
-void openWebPage(const Session& session, UINT addressId) {
+bool openWebLink(const Session& session, std::span<const WebLink> links, int command) {
+    const auto link = std::find_if(links.begin(), links.end(), [&](const WebLink& l) { return l.command == command; });
+    if (link == links.end()) return false;
     const std::wstring verb = loadText(session.instance, IDS_SHELL_VERB);
-    const std::wstring address = loadText(session.instance, addressId);
+    const std::wstring address = loadText(session.instance, link->addressId);
     // Whether a browser could be started is not reported: the user sees it.
     session.shellExecute(nullptr, verb.c_str(), address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    return true;
 }
 
 }  // namespace velmora::app

@@ -4,13 +4,7 @@
 // output that reads correctly both in a console window and in a pipe.
 #include "platform/platform.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/windows_api.h"
 
 #include <sys/stat.h>
 #include <sys/types.h>

@@ -8,12 +8,11 @@
 
 #include "tests/windows/driver.h"
 
-#include <commdlg.h>
-
 #include <algorithm>
 #include <memory>
-#include <mutex>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/app.h"
@@ -24,9 +23,12 @@ namespace velmora::testing {
 namespace {
 
 const std::wstring title = L"Velmoraver 1.00";
+const std::wstring confirmTitle = L"確認";
 const std::wstring exitQuestion = L"終了します。よろしいですか？";
 const std::wstring started = L"変換処理中...";
 const std::wstring completed = L"変換が完了しました。";
+const std::wstring openTitle = L"ファイルを開く";
+const std::wstring saveTitle = L"ファイルを保存する";
 
 std::wstring countsLine(int input, int output) {
     return L"入力データ：" + std::to_wstring(input) + L"件、　出力データ：" + std::to_wstring(output) + L"件";
@@ -55,43 +57,139 @@ int countLines(const std::string& text) {
     return lines;
 }
 
-// The visible message box of the program, other than its dialogs.
-HWND waitForMessageBox(ProgramUnderTest& program, const std::wstring& text) {
-    HWND found = nullptr;
-    waitUntil([&] {
-        for (HWND window : program.visibleWindows()) {
-            for (const auto& shown : staticTexts(window)) {
-                if (shown == text) {
-                    found = window;
-                    return true;
-                }
-            }
-        }
-        return false;
-    });
-    return found;
-}
-
 void expectAllControlsEnabled(HWND window, bool enabled) {
     for (HWND child = GetWindow(window, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
         EXPECT_EQ(IsWindowEnabled(child) != FALSE, enabled)
-            << "control " << GetDlgCtrlID(child) << " of class " << className(child).size();
+            << "control " << GetDlgCtrlID(child) << " of class " << className(child);
     }
     for (UINT command : {IDM_EXIT, IDM_HOME_PAGE, IDM_TERMS_OF_USE}) {
         EXPECT_EQ(menuGrayed(window, command), !enabled) << "menu command " << command;
     }
 }
 
-// Waits until the run started by Convert has ended and the window accepts
-// input again.
-bool waitForIdle(HWND main) {
-    return waitUntil([&] { return IsWindowEnabled(GetDlgItem(main, IDC_CONVERT)) != FALSE; });
-}
+enum class Screen { start, main };
 
-TEST(StartScreen, ShowsItsTextsMenuAndIcon) {
+// Each test runs the program's screens on a thread of their own and has a
+// folder of its own for the files it converts. The folder is removed after
+// the program has ended, when no run holds a file of it any more.
+class ProgramTest : public ::testing::Test {
+protected:
+    // The start screen, or the main window reached through it.
+    HWND show(Screen screen) {
+        return screen == Screen::start ? program.waitForStartScreen() : program.openMainWindow();
+    }
+
+    // Sends `command` to a screen and waits for the exit question.
+    HWND askToExit(HWND window, UINT command) {
+        chooseMenuCommand(window, command);
+        return program.waitForDialog(confirmTitle, 0);
+    }
+
+    TemporaryFolder folder;
     ProgramUnderTest program;
-    HWND start = program.waitForStartScreen();
-    ASSERT_NE(start, nullptr);
+};
+
+class StartScreen : public ProgramTest {
+protected:
+    void SetUp() override {
+        start = program.waitForStartScreen();
+        ASSERT_NE(start, nullptr);
+    }
+
+    HWND start = nullptr;
+};
+
+// The main window with the steps of a conversion: files dropped on it, the
+// choosers, the Convert button and the end of the run.
+class MainWindow : public ProgramTest {
+protected:
+    void SetUp() override {
+        main = program.openMainWindow();
+        ASSERT_NE(main, nullptr);
+    }
+
+    std::vector<std::wstring> messageLines() const { return listLines(main, IDC_MESSAGES); }
+    int selectedLine() const { return listSelection(main, IDC_MESSAGES); }
+
+    // Drops files on the window as the shell does; succeeds once the source
+    // field shows the first of them and the destination field a proposal.
+    ::testing::AssertionResult drop(const std::vector<std::wstring>& paths) {
+        const auto handled = [&] {
+            return controlText(main, IDC_SOURCE_PATH) == paths.front() &&
+                   !controlText(main, IDC_DESTINATION_PATH).empty();
+        };
+        dropFiles(main, paths);
+        if (waitUntil(handled)) {
+            return ::testing::AssertionSuccess();
+        }
+        return ::testing::AssertionFailure()
+               << "after the drop the source field shows \"" << controlText(main, IDC_SOURCE_PATH)
+               << "\" and the destination field \"" << controlText(main, IDC_DESTINATION_PATH) << "\"";
+    }
+    ::testing::AssertionResult dropFile(const std::filesystem::path& file) { return drop({file.wstring()}); }
+
+    // Presses a chooser's button and waits for the chooser.
+    HWND openChooser(int button, const std::wstring& chooserTitle) {
+        pressButton(main, button);
+        return program.waitForDialog(chooserTitle, 0);
+    }
+
+    // Picks `file` in the chooser behind `button`, as a user does, once it
+    // has been checked that the chooser offers `fileType` first; succeeds
+    // when the field `filled` shows a path after it.
+    ::testing::AssertionResult pickFile(int button, const std::wstring& chooserTitle, const std::wstring& fileType,
+                                        const std::filesystem::path& file, int filled) {
+        HWND chooser = openChooser(button, chooserTitle);
+        if (chooser == nullptr) {
+            return ::testing::AssertionFailure() << "no chooser \"" << chooserTitle << "\" appeared";
+        }
+        EXPECT_EQ(firstChooserFilter(chooser), fileType);
+        answerChooser(chooser, file.wstring());
+        if (waitUntil([&] { return !controlText(main, filled).empty(); })) {
+            return ::testing::AssertionSuccess();
+        }
+        return ::testing::AssertionFailure() << "the field " << filled << " stayed empty";
+    }
+
+    // Presses Convert; succeeds once the run has ended with `lines` lines in
+    // the message list. Every run adds lines, so the count tells that this
+    // run, not an earlier one, has ended.
+    ::testing::AssertionResult convert(std::size_t lines) {
+        pressButton(main, IDC_CONVERT);
+        if (waitUntil([&] { return messageLines().size() == lines && idle(); })) {
+            return ::testing::AssertionSuccess();
+        }
+        return ::testing::AssertionFailure()
+               << "the message list holds " << ::testing::PrintToString(messageLines()) << ", not " << lines << " lines"
+               << (idle() ? "" : ", and the window is still busy");
+    }
+
+    // Presses Convert and waits for the message box with `text` that the run
+    // shows.
+    HWND convertUntilMessageBox(const std::wstring& text) {
+        pressButton(main, IDC_CONVERT);
+        return program.waitForMessageBox(text);
+    }
+
+    HWND convertUntilOverwriteQuestion() {
+        pressButton(main, IDC_CONVERT);
+        return program.waitForDialog(confirmTitle, IDC_OVERWRITE);
+    }
+
+    // True when no run is under way: the window accepts input.
+    bool idle() const { return IsWindowEnabled(GetDlgItem(main, IDC_CONVERT)) != FALSE; }
+    bool waitForIdle() const {
+        return waitUntil([&] { return idle(); });
+    }
+
+    // Answers the message box that a run shows with OK and waits until the
+    // run has ended.
+    bool finishRun(HWND box) const { return dismiss(box, IDOK) && waitForIdle(); }
+
+    HWND main = nullptr;
+};
+
+TEST_F(StartScreen, ShowsItsTextsMenuAndIcon) {
     EXPECT_EQ(controlText(start, IDC_READ_TERMS), L"利用規約を確認する");
     EXPECT_EQ(controlText(start, IDC_ACCEPT_TERMS), L"利用規約に同意の上利用する");
     EXPECT_EQ(staticTexts(start), std::vector<std::wstring>{L"提供：Morvane株式会社"});
@@ -107,118 +205,77 @@ TEST(StartScreen, ShowsItsTextsMenuAndIcon) {
     EXPECT_NEAR((rect.left + rect.right) / 2, GetSystemMetrics(SM_CXSCREEN) / 2, 2);
 }
 
-// Closing the start screen by Esc/close box and by the menu both ask first.
-class StartScreenExit : public ::testing::TestWithParam<UINT> {};
+// Every way out of either screen asks first: Cancel keeps the screen, OK ends
+// the program.
+struct ExitCase {
+    Screen screen;
+    UINT command;
+};
 
-TEST_P(StartScreenExit, AsksAndCancelKeepsTheScreen) {
-    ProgramUnderTest program;
-    HWND start = program.waitForStartScreen();
-    ASSERT_NE(start, nullptr);
+class ExitQuestion : public ProgramTest, public ::testing::WithParamInterface<ExitCase> {};
 
-    chooseMenuCommand(start, GetParam());
-    HWND question = program.waitForDialog(L"確認", 0);
+TEST_P(ExitQuestion, CancelKeepsTheScreenAndOkEndsTheProgram) {
+    HWND window = show(GetParam().screen);
+    ASSERT_NE(window, nullptr);
+
+    HWND question = askToExit(window, GetParam().command);
     ASSERT_NE(question, nullptr);
     EXPECT_EQ(staticTexts(question), std::vector<std::wstring>{exitQuestion});
-    PostMessageW(question, WM_COMMAND, IDCANCEL, 0);
-    ASSERT_TRUE(waitUntil([&] { return program.findDialog(L"確認", 0) == nullptr; }));
+    ASSERT_TRUE(dismiss(question, IDCANCEL));
     // Answered once the command that asked has been handled to its end.
-    SendMessageW(start, WM_NULL, 0, 0);
-    EXPECT_TRUE(IsWindowVisible(start));
+    SendMessageW(window, WM_NULL, 0, 0);
+    EXPECT_TRUE(IsWindowVisible(window));
     EXPECT_FALSE(program.finished(0));
 
-    chooseMenuCommand(start, GetParam());
-    question = program.waitForDialog(L"確認", 0);
+    question = askToExit(window, GetParam().command);
     ASSERT_NE(question, nullptr);
     PostMessageW(question, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(program.finished());
-    EXPECT_EQ(program.result(), static_cast<INT_PTR>(GetParam()));
+    // The start screen never comes back after the main window.
+    EXPECT_TRUE(program.visibleWindows().empty());
+    if (GetParam().screen == Screen::start) {
+        EXPECT_EQ(program.result(), static_cast<INT_PTR>(GetParam().command));
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(CloseBoxAndMenu, StartScreenExit, ::testing::Values(IDCANCEL, IDM_EXIT));
-
-// The top-level window of another process with this title that holds a
-// control `controlId` (0: any).
-HWND findWindowOfProcess(DWORD process, const std::wstring& title, int controlId) {
-    struct Search {
-        DWORD process;
-        const std::wstring& title;
-        int controlId;
-        HWND found;
-    } search{process, title, controlId, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM context) -> BOOL {
-            auto& search = *reinterpret_cast<Search*>(context);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner == search.process && IsWindowVisible(window) && windowText(window) == search.title &&
-                (search.controlId == 0 || GetDlgItem(window, search.controlId) != nullptr)) {
-                search.found = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
+INSTANTIATE_TEST_SUITE_P(CloseBoxMenuAndButton, ExitQuestion,
+                         ::testing::Values(ExitCase{Screen::start, IDCANCEL}, ExitCase{Screen::start, IDM_EXIT},
+                                           ExitCase{Screen::main, IDCANCEL}, ExitCase{Screen::main, IDM_EXIT},
+                                           ExitCase{Screen::main, IDC_EXIT}));
 
 // Velmora.exe itself, ended through its exit question from the start screen
 // or from the main window.
-class ProgramExit : public ::testing::TestWithParam<bool> {};
+class ProgramExit : public ::testing::TestWithParam<Screen> {};
 
 TEST_P(ProgramExit, ExitCodeIsZero) {
-    const bool fromMainWindow = GetParam();
-    std::wstring command = L"\"" + (programFolder() / L"../../app/Velmora.exe").lexically_normal().wstring() + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process{};
-    ASSERT_TRUE(
-        CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
-    const auto close = [&](HWND window) {
-        PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
-        HWND question = nullptr;
-        waitUntil([&] { return (question = findWindowOfProcess(process.dwProcessId, L"確認", 0)) != nullptr; });
-        if (question != nullptr) {
-            PostMessageW(question, WM_COMMAND, IDOK, 0);
-        }
-    };
-    HWND window = nullptr;
-    waitUntil([&] { return (window = findWindowOfProcess(process.dwProcessId, title, IDC_ACCEPT_TERMS)) != nullptr; });
-    EXPECT_NE(window, nullptr);
-    if (window != nullptr && fromMainWindow) {
+    ProgramProcess velmora((programFolder() / L"../../app/Velmora.exe").lexically_normal());
+    ASSERT_TRUE(velmora.started());
+    HWND window = velmora.waitForWindow(title, IDC_ACCEPT_TERMS);
+    ASSERT_NE(window, nullptr);
+    if (GetParam() == Screen::main) {
         pressButton(window, IDC_ACCEPT_TERMS);
-        window = nullptr;
-        waitUntil(
-            [&] { return (window = findWindowOfProcess(process.dwProcessId, title, IDC_SOURCE_PATH)) != nullptr; });
-        EXPECT_NE(window, nullptr);
+        window = velmora.waitForWindow(title, IDC_SOURCE_PATH);
+        ASSERT_NE(window, nullptr);
     }
-    if (window != nullptr) {
-        close(window);
-    }
-    const bool ended = WaitForSingleObject(process.hProcess, defaultTimeoutMs) == WAIT_OBJECT_0;
-    EXPECT_TRUE(ended);
-    if (!ended) {
-        TerminateProcess(process.hProcess, 99);
-    }
-    DWORD code = 99;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-    EXPECT_EQ(code, 0u);
+    PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
+    HWND question = velmora.waitForWindow(confirmTitle, 0);
+    ASSERT_NE(question, nullptr);
+    PostMessageW(question, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(velmora.exitCode(), std::optional<DWORD>(0));
 }
 
-INSTANTIATE_TEST_SUITE_P(StartScreenAndMainWindow, ProgramExit, ::testing::Values(false, true));
+INSTANTIATE_TEST_SUITE_P(StartScreenAndMainWindow, ProgramExit, ::testing::Values(Screen::start, Screen::main));
 
 struct LinkCase {
-    bool onMainWindow;
+    Screen screen;
     UINT command;  // a menu command or a button
     const wchar_t* address;
 };
 
-class WebLinks : public ::testing::TestWithParam<LinkCase> {};
+class WebLinks : public ProgramTest, public ::testing::WithParamInterface<LinkCase> {};
 
 TEST_P(WebLinks, OpenTheirPageAndLeaveTheWindowAsItWas) {
-    ProgramUnderTest program;
-    HWND window = GetParam().onMainWindow ? program.openMainWindow() : program.waitForStartScreen();
+    HWND window = show(GetParam().screen);
     ASSERT_NE(window, nullptr);
     if (GetDlgItem(window, static_cast<int>(GetParam().command)) != nullptr) {
         pressButton(window, static_cast<int>(GetParam().command));
@@ -248,11 +305,11 @@ const wchar_t* const termsOfUse = L"https://www.morvane.co.jp/smt/dl/wp7_add/ind
 const wchar_t* const signIn = L"https://login.live.com/";
 
 INSTANTIATE_TEST_SUITE_P(MenusAndButtons, WebLinks,
-                         ::testing::Values(LinkCase{false, IDM_HOME_PAGE, homePage},
-                                           LinkCase{false, IDC_READ_TERMS, termsOfUse},
-                                           LinkCase{true, IDM_HOME_PAGE, homePage},
-                                           LinkCase{true, IDM_TERMS_OF_USE, termsOfUse},
-                                           LinkCase{true, IDC_WINDOWS_LIVE, signIn}));
+                         ::testing::Values(LinkCase{Screen::start, IDM_HOME_PAGE, homePage},
+                                           LinkCase{Screen::start, IDC_READ_TERMS, termsOfUse},
+                                           LinkCase{Screen::main, IDM_HOME_PAGE, homePage},
+                                           LinkCase{Screen::main, IDM_TERMS_OF_USE, termsOfUse},
+                                           LinkCase{Screen::main, IDC_WINDOWS_LIVE, signIn}));
 
 // Every character of the text that the font has no glyph for.
 std::wstring missingGlyphs(HFONT font, const std::wstring& text) {
@@ -291,10 +348,9 @@ std::vector<std::wstring> textsOf(HWND dialog) {
     return texts;
 }
 
-TEST(Fonts, DialogsAndMessageBoxesHaveAGlyphForEveryCharacterTheProgramShows) {
-    ProgramUnderTest program;
-    HWND start = program.waitForStartScreen();
-    ASSERT_NE(start, nullptr);
+using Fonts = StartScreen;
+
+TEST_F(Fonts, DialogsAndMessageBoxesHaveAGlyphForEveryCharacterTheProgramShows) {
     std::vector<std::wstring> texts = textsOf(start);
     HWND main = program.openMainWindow();
     ASSERT_NE(main, nullptr);
@@ -320,7 +376,7 @@ TEST(Fonts, DialogsAndMessageBoxesHaveAGlyphForEveryCharacterTheProgramShows) {
         fonts.push_back(reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0)));
     }
     pressButton(main, IDC_EXIT);
-    HWND question = waitForMessageBox(program, exitQuestion);
+    HWND question = program.waitForMessageBox(exitQuestion);
     ASSERT_NE(question, nullptr);
     for (HWND child = GetWindow(question, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
         if (windowText(child) == exitQuestion) {
@@ -344,10 +400,7 @@ TEST(Fonts, DialogsAndMessageBoxesHaveAGlyphForEveryCharacterTheProgramShows) {
     }
 }
 
-TEST(MainWindow, OpensAtTheStartScreensTopLeftCorner) {
-    ProgramUnderTest program;
-    HWND start = program.waitForStartScreen();
-    ASSERT_NE(start, nullptr);
+TEST_F(StartScreen, MainWindowOpensAtItsTopLeftCorner) {
     // The user moved the start screen away from the centre first.
     SetWindowPos(start, nullptr, 37, 53, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
 
@@ -362,10 +415,7 @@ TEST(MainWindow, OpensAtTheStartScreensTopLeftCorner) {
     EXPECT_FALSE(program.finished(0));
 }
 
-TEST(MainWindow, ShowsItsTextsAndMenu) {
-    ProgramUnderTest program;
-    HWND main = program.openMainWindow();
-    ASSERT_NE(main, nullptr);
+TEST_F(MainWindow, ShowsItsTextsAndMenu) {
     EXPECT_EQ(topLevelMenuTexts(main), (std::vector<std::wstring>{L"終了", L"Pellホームページ", L"利用規約"}));
     EXPECT_EQ(menuText(main, IDM_TERMS_OF_USE), L"利用規約");
     EXPECT_EQ(controlText(main, IDC_CHOOSE_SOURCE), L"参照");
@@ -385,38 +435,10 @@ TEST(MainWindow, ShowsItsTextsAndMenu) {
               L"\u3000 インポートして下さい。");
     EXPECT_TRUE(controlText(main, IDC_SOURCE_PATH).empty());
     EXPECT_TRUE(controlText(main, IDC_DESTINATION_PATH).empty());
-    EXPECT_TRUE(listLines(main, IDC_MESSAGES).empty());
+    EXPECT_TRUE(messageLines().empty());
     EXPECT_NE(SendMessageW(main, WM_GETICON, ICON_SMALL, 0), 0);
     EXPECT_NE(GetWindowLongW(main, GWL_EXSTYLE) & WS_EX_ACCEPTFILES, 0);
 }
-
-// The main window's three ways out all ask first.
-class MainWindowExit : public ::testing::TestWithParam<int> {};
-
-TEST_P(MainWindowExit, AsksAndOkEndsTheProgram) {
-    ProgramUnderTest program;
-    HWND main = program.openMainWindow();
-    ASSERT_NE(main, nullptr);
-    const int command = GetParam();
-
-    PostMessageW(main, WM_COMMAND, MAKEWPARAM(command, 0), 0);
-    HWND question = program.waitForDialog(L"確認", 0);
-    ASSERT_NE(question, nullptr);
-    EXPECT_EQ(staticTexts(question), std::vector<std::wstring>{exitQuestion});
-    PostMessageW(question, WM_COMMAND, IDCANCEL, 0);
-    ASSERT_TRUE(waitUntil([&] { return program.findDialog(L"確認", 0) == nullptr; }));
-    EXPECT_TRUE(IsWindowVisible(main));
-
-    PostMessageW(main, WM_COMMAND, MAKEWPARAM(command, 0), 0);
-    question = program.waitForDialog(L"確認", 0);
-    ASSERT_NE(question, nullptr);
-    PostMessageW(question, WM_COMMAND, IDOK, 0);
-    ASSERT_TRUE(program.finished());
-    // The start screen never comes back.
-    EXPECT_TRUE(program.visibleWindows().empty());
-}
-
-INSTANTIATE_TEST_SUITE_P(CloseBoxMenuAndButton, MainWindowExit, ::testing::Values(IDCANCEL, IDM_EXIT, IDC_EXIT));
 
 struct DropCase {
     std::vector<std::wstring> dropped;
@@ -424,16 +446,12 @@ struct DropCase {
     std::wstring destination;
 };
 
-class DroppedFiles : public ::testing::TestWithParam<DropCase> {};
+class DroppedFiles : public MainWindow, public ::testing::WithParamInterface<DropCase> {};
 
 TEST_P(DroppedFiles, FillTheSourceAndProposeADestination) {
-    ProgramUnderTest program;
-    HWND main = program.openMainWindow();
-    ASSERT_NE(main, nullptr);
     SetDlgItemTextW(main, IDC_DESTINATION_PATH, L"C:\\earlier.csv");
 
-    dropFiles(main, GetParam().dropped);
-    ASSERT_TRUE(waitUntil([&] { return !controlText(main, IDC_SOURCE_PATH).empty(); }));
+    ASSERT_TRUE(drop(GetParam().dropped));
     EXPECT_EQ(controlText(main, IDC_SOURCE_PATH), GetParam().source);
     EXPECT_EQ(controlText(main, IDC_DESTINATION_PATH), GetParam().destination);
 }
@@ -448,168 +466,126 @@ INSTANTIATE_TEST_SUITE_P(
                           {L"C:\\first.vcf", L"C:\\second.vcf", L"C:\\third.vcf"}, L"C:\\first.vcf", L"C:\\first.csv"},
                       DropCase{{L"C:\\notes\\memo.txt"}, L"C:\\notes\\memo.txt", L"C:\\notes\\memo.csv"}));
 
-TEST(MainWindow, DroppedTextFileIsRefusedByTheRun) {
-    TemporaryFolder folder;
-    const auto text = folder.write(L"memo.txt", contact(1));
-    ProgramUnderTest program;
-    HWND main = program.openMainWindow();
-    ASSERT_NE(main, nullptr);
-
-    dropFiles(main, {text.wstring()});
-    ASSERT_TRUE(waitUntil([&] { return !controlText(main, IDC_SOURCE_PATH).empty(); }));
-    pressButton(main, IDC_CONVERT);
-    HWND box = waitForMessageBox(program, L"変換元ファイルはvCardファイルではありません。");
+TEST_F(MainWindow, DroppedTextFileIsRefusedByTheRun) {
+    ASSERT_TRUE(dropFile(folder.write(L"memo.txt", contact(1))));
+    HWND box = convertUntilMessageBox(L"変換元ファイルはvCardファイルではありません。");
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(GetWindow(box, GW_OWNER), main);
     // The caption is the system's default one for errors.
     EXPECT_EQ(windowText(box), L"エラー");
-    PostMessageW(box, WM_COMMAND, IDOK, 0);
-    ASSERT_TRUE(waitForIdle(main));
-    EXPECT_TRUE(listLines(main, IDC_MESSAGES).empty());
+    ASSERT_TRUE(finishRun(box));
+    EXPECT_TRUE(messageLines().empty());
     EXPECT_FALSE(std::filesystem::exists(folder.path() / L"memo.csv"));
 }
 
-TEST(MainWindow, ProposalTooLongForItsFieldIsRefusedNotCut) {
+TEST_F(MainWindow, ProposalTooLongForItsFieldIsRefusedNotCut) {
     // A source of 256 characters without a "." passes the length check, but
     // its proposal ".csv" appended is 260 characters, one more than the
     // destination buffer holds.
     std::wstring source = L"C:\\";
     source += std::wstring(256 - source.size(), L'a');
     ASSERT_EQ(source.size(), 256u);
-    ProgramUnderTest program;
-    HWND main = program.openMainWindow();
-    ASSERT_NE(main, nullptr);
 
-    dropFiles(main, {source});
-    ASSERT_TRUE(waitUntil([&] { return !controlText(main, IDC_SOURCE_PATH).empty(); }));
+    ASSERT_TRUE(drop({source}));
     EXPECT_EQ(controlText(main, IDC_DESTINATION_PATH), source + L".csv");
-
-    pressButton(main, IDC_CONVERT);
-    HWND box = waitForMessageBox(program, L"変換先ファイルのフォルダ名およびファイル名が長すぎます。");
+    HWND box = convertUntilMessageBox(L"変換先ファイルのフォルダ名およびファイル名が長すぎます。");
     ASSERT_NE(box, nullptr);
-    PostMessageW(box, WM_COMMAND, IDOK, 0);
-    ASSERT_TRUE(waitForIdle(main));
+    ASSERT_TRUE(finishRun(box));
 }
 
-TEST(MainWindow, PathLongerThanAnyBufferIsReadWholeAndRefused) {
+TEST_F(MainWindow, PathLongerThanAnyBufferIsReadWholeAndRefused) {
     // 300 characters: the field holds them all, and the run refuses the path
     // by its length rather than converting a cut-off part of it.
     std::wstring source = L"C:\\";
     source += std::wstring(300 - source.size() - 4, L'a') + L".vcf";
-    ProgramUnderTest program;
-    HWND main = program.openMainWindow();
-    ASSERT_NE(main, nullptr);
 
-    dropFiles(main, {source});
-    ASSERT_TRUE(waitUntil([&] { return !controlText(main, IDC_SOURCE_PATH).empty(); }));
+    ASSERT_TRUE(drop({source}));
     EXPECT_EQ(controlText(main, IDC_SOURCE_PATH), source);
-
-    pressButton(main, IDC_CONVERT);
-    HWND box = waitForMessageBox(program, L"変換元ファイルのフォルダ名およびファイル名が長すぎます。");
+    HWND box = convertUntilMessageBox(L"変換元ファイルのフォルダ名およびファイル名が長すぎます。");
     ASSERT_NE(box, nullptr);
-    PostMessageW(box, WM_COMMAND, IDOK, 0);
-    ASSERT_TRUE(waitForIdle(main));
-    EXPECT_TRUE(listLines(main, IDC_MESSAGES).empty());
+    ASSERT_TRUE(finishRun(box));
+    EXPECT_TRUE(messageLines().empty());
 }
 
-// Sets the file name of an open or save chooser and confirms it.
-void answerChooser(HWND chooser, const std::wstring& path) {
-    const int fileNameBoxes[] = {0x47c /* cmb13 */, 0x480 /* edt1 */};
-    for (int id : fileNameBoxes) {
-        if (HWND box = GetDlgItem(chooser, id); box != nullptr) {
-            SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
-            break;
-        }
-    }
-    PostMessageW(chooser, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(chooser, IDOK)));
-}
-
-std::wstring firstFilter(HWND chooser) {
-    HWND filters = GetDlgItem(chooser, 0x470 /* cmb1 */);
-    wchar_t text[128] = {};
-    if (SendMessageW(filters, CB_GETLBTEXTLEN, 0, 0) < 128) {
-        SendMessageW(filters, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(text));
-    }
-    return text;
-}
-
-TEST(MainWindow, SourceChooserFillsBothFieldsAndCancelChangesNothing) {
-    TemporaryFolder folder;
+TEST_F(MainWindow, SourceChooserFillsBothFieldsAndCancelChangesNothing) {
     const auto source = folder.write(L"book.VCF", contact(1));
-    ProgramUnderTest program;
-    HWND main = program.openMainWindow();
-    ASSERT_NE(main, nullptr);
+    const auto proposal = (folder.path() / L"book.csv").wstring();
 
-    pressButton(main, IDC_CHOOSE_SOURCE);
-    HWND chooser = program.waitForDialog(L"ファイルを開く", 0);
-    ASSERT_NE(chooser, nullptr);
-    EXPECT_EQ(firstFilter(chooser), L"vCardファイル(*.vcf)");
-    answerChooser(chooser, source.wstring());
-    ASSERT_TRUE(waitUntil([&] { return !controlText(main, IDC_SOURCE_PATH).empty(); }));
+    ASSERT_TRUE(pickFile(IDC_CHOOSE_SOURCE, openTitle, L"vCardファイル(*.vcf)", source, IDC_SOURCE_PATH));
     EXPECT_EQ(controlText(main, IDC_SOURCE_PATH), source.wstring());
-    EXPECT_EQ(controlText(main, IDC_DESTINATION_PATH), (folder.path() / L"book.csv").wstring());
+    EXPECT_EQ(controlText(main, IDC_DESTINATION_PATH), proposal);
 
-    pressButton(main, IDC_CHOOSE_SOURCE);
-    chooser = program.waitForDialog(L"ファイルを開く", 0);
+    HWND chooser = openChooser(IDC_CHOOSE_SOURCE, openTitle);
     ASSERT_NE(chooser, nullptr);
-    PostMessageW(chooser, WM_COMMAND, IDCANCEL, 0);
-    ASSERT_TRUE(waitUntil([&] { return program.findDialog(L"ファイルを開く", 0) == nullptr; }));
+    ASSERT_TRUE(dismiss(chooser, IDCANCEL));
     SendMessageW(main, WM_NULL, 0, 0);
     EXPECT_EQ(controlText(main, IDC_SOURCE_PATH), source.wstring());
-    EXPECT_EQ(controlText(main, IDC_DESTINATION_PATH), (folder.path() / L"book.csv").wstring());
+    EXPECT_EQ(controlText(main, IDC_DESTINATION_PATH), proposal);
 }
 
-TEST(MainWindow, DestinationChooserFillsTheDestinationOnly) {
-    TemporaryFolder folder;
+TEST_F(MainWindow, DestinationChooserFillsTheDestinationOnly) {
     // An existing file is taken without a question: the run asks later
     // whether to overwrite or append.
     const auto destination = folder.write(L"out.csv", "existing");
-    ProgramUnderTest program;
-    HWND main = program.openMainWindow();
-    ASSERT_NE(main, nullptr);
     SetDlgItemTextW(main, IDC_SOURCE_PATH, L"C:\\kept.vcf");
 
-    pressButton(main, IDC_CHOOSE_DESTINATION);
-    HWND chooser = program.waitForDialog(L"ファイルを保存する", 0);
-    ASSERT_NE(chooser, nullptr);
-    EXPECT_EQ(firstFilter(chooser), L"csvファイル(*.csv)");
-    answerChooser(chooser, destination.wstring());
-    ASSERT_TRUE(waitUntil([&] { return !controlText(main, IDC_DESTINATION_PATH).empty(); }));
+    ASSERT_TRUE(pickFile(IDC_CHOOSE_DESTINATION, saveTitle, L"csvファイル(*.csv)", destination, IDC_DESTINATION_PATH));
     EXPECT_EQ(controlText(main, IDC_DESTINATION_PATH), destination.wstring());
     EXPECT_EQ(controlText(main, IDC_SOURCE_PATH), L"C:\\kept.vcf");
-    EXPECT_EQ(program.findDialog(L"ファイルを保存する", 0), nullptr);
+    EXPECT_EQ(program.findDialog(saveTitle, 0), nullptr);
     EXPECT_EQ(readFile(destination), "existing");
 }
 
-TEST(MainWindow, ConversionListsItsMessagesInOrderWithTheNewestSelected) {
-    TemporaryFolder folder;
-    const auto source = folder.write(L"book.vcf", book(3));
-    ProgramUnderTest program;
-    HWND main = program.openMainWindow();
-    ASSERT_NE(main, nullptr);
-    dropFiles(main, {source.wstring()});
-    ASSERT_TRUE(waitUntil([&] { return !controlText(main, IDC_DESTINATION_PATH).empty(); }));
+TEST_F(MainWindow, ChoosersStartEmptyWithTheirFiltersTitlesExtensionsAndFlags) {
+    ChooserRecorder recorder;
+    // Neither chooser is offered what the fields hold.
+    SetDlgItemTextW(main, IDC_SOURCE_PATH, L"C:\\earlier\\book.vcf");
+    SetDlgItemTextW(main, IDC_DESTINATION_PATH, L"C:\\earlier\\book.csv");
+    for (auto [button, chooserTitle] :
+         {std::pair{IDC_CHOOSE_SOURCE, openTitle}, std::pair{IDC_CHOOSE_DESTINATION, saveTitle}}) {
+        HWND chooser = openChooser(button, chooserTitle);
+        ASSERT_NE(chooser, nullptr);
+        ASSERT_TRUE(dismiss(chooser, IDCANCEL));
+    }
+    const auto calls = recorder.calls();
+    ASSERT_EQ(calls.size(), 2u);
+    const auto expectCall = [&](const ChooserCall& call, bool save, const std::wstring& filter,
+                                const std::wstring& chooserTitle, const std::wstring& extension, DWORD flags) {
+        EXPECT_EQ(call.save, save);
+        EXPECT_EQ(call.owner, main);
+        EXPECT_EQ(call.filter, filter);
+        EXPECT_EQ(call.title, chooserTitle);
+        EXPECT_EQ(call.defaultExtension, extension);
+        EXPECT_EQ(call.flags, flags);
+        EXPECT_EQ(call.fileSize, 260u);
+        EXPECT_EQ(call.file, L"");
+        EXPECT_EQ(call.fileTitleSize, 260u);
+        EXPECT_EQ(call.fileTitle, L"");
+    };
+    expectCall(calls[0], false, L"vCardファイル(*.vcf)|*.vcf|", openTitle, L"vcf",
+               OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY);
+    // No overwrite prompt: the conversion run asks whether to overwrite.
+    expectCall(calls[1], true, L"csvファイル(*.csv)|*.csv|", saveTitle, L"csv", OFN_HIDEREADONLY);
+    EXPECT_EQ(controlText(main, IDC_SOURCE_PATH), L"C:\\earlier\\book.vcf");
+    EXPECT_EQ(controlText(main, IDC_DESTINATION_PATH), L"C:\\earlier\\book.csv");
+}
 
-    pressButton(main, IDC_CONVERT);
-    ASSERT_TRUE(waitUntil([&] { return listLines(main, IDC_MESSAGES).size() == 3; }));
-    ASSERT_TRUE(waitForIdle(main));
-    EXPECT_EQ(listLines(main, IDC_MESSAGES), (std::vector<std::wstring>{started, completed, countsLine(3, 3)}));
-    EXPECT_EQ(listSelection(main, IDC_MESSAGES), 2);
+TEST_F(MainWindow, ConversionListsItsMessagesInOrderWithTheNewestSelected) {
+    ASSERT_TRUE(dropFile(folder.write(L"book.vcf", book(3))));
+    ASSERT_TRUE(convert(3));
+    EXPECT_EQ(messageLines(), (std::vector<std::wstring>{started, completed, countsLine(3, 3)}));
+    EXPECT_EQ(selectedLine(), 2);
     const std::string csv = readFile(folder.path() / L"book.csv");
     EXPECT_EQ(countLines(csv), 4);  // the header and three contacts
     EXPECT_NE(csv.find("\r\n,\"Name0 Given\","), std::string::npos);
     expectAllControlsEnabled(main, true);
 
     // A run that finds nothing to output adds its line below the earlier ones.
-    const auto empty = folder.write(L"empty.vcf", "no contacts here\r\n");
-    dropFiles(main, {empty.wstring()});
-    ASSERT_TRUE(waitUntil([&] { return controlText(main, IDC_SOURCE_PATH) == empty.wstring(); }));
-    pressButton(main, IDC_CONVERT);
-    ASSERT_TRUE(waitUntil([&] { return listLines(main, IDC_MESSAGES).size() == 5; }));
-    EXPECT_EQ(listLines(main, IDC_MESSAGES), (std::vector<std::wstring>{started, completed, countsLine(3, 3), started,
-                                                                        L"出力対象データが1件もありませんでした。"}));
-    EXPECT_EQ(listSelection(main, IDC_MESSAGES), 4);
+    ASSERT_TRUE(dropFile(folder.write(L"empty.vcf", "no contacts here\r\n")));
+    ASSERT_TRUE(convert(5));
+    EXPECT_EQ(messageLines(), (std::vector<std::wstring>{started, completed, countsLine(3, 3), started,
+                                                         L"出力対象データが1件もありませんでした。"}));
+    EXPECT_EQ(selectedLine(), 4);
 }
 
 struct OverwriteCase {
@@ -618,25 +594,16 @@ struct OverwriteCase {
     std::vector<std::wstring> messagesOfSecondRun;
 };
 
-class OverwriteQuestion : public ::testing::TestWithParam<OverwriteCase> {};
+class OverwriteQuestion : public MainWindow, public ::testing::WithParamInterface<OverwriteCase> {};
 
 TEST_P(OverwriteQuestion, IsAskedWhileTheWindowIsBusyAndItsAnswerIsFollowed) {
-    TemporaryFolder folder;
-    const auto source = folder.write(L"book.vcf", book(2));
-    ProgramUnderTest program;
-    HWND main = program.openMainWindow();
-    ASSERT_NE(main, nullptr);
-    dropFiles(main, {source.wstring()});
-    ASSERT_TRUE(waitUntil([&] { return !controlText(main, IDC_DESTINATION_PATH).empty(); }));
-    pressButton(main, IDC_CONVERT);
-    ASSERT_TRUE(waitUntil([&] { return listLines(main, IDC_MESSAGES).size() == 3; }));
-    ASSERT_TRUE(waitForIdle(main));
+    ASSERT_TRUE(dropFile(folder.write(L"book.vcf", book(2))));
+    ASSERT_TRUE(convert(3));
     const auto destination = folder.path() / L"book.csv";
     const std::string first = readFile(destination);
     ASSERT_EQ(countLines(first), 3);
 
-    pressButton(main, IDC_CONVERT);
-    HWND question = program.waitForDialog(L"確認", IDC_OVERWRITE);
+    HWND question = convertUntilOverwriteQuestion();
     ASSERT_NE(question, nullptr);
     EXPECT_EQ(GetWindow(question, GW_OWNER), main);
     EXPECT_EQ(controlText(question, IDC_QUESTION_TEXT),
@@ -653,16 +620,15 @@ TEST_P(OverwriteQuestion, IsAskedWhileTheWindowIsBusyAndItsAnswerIsFollowed) {
     // While the run waits for the answer, the window is busy.
     expectAllControlsEnabled(main, false);
 
-    pressButton(question, GetParam().button);
-    ASSERT_TRUE(waitUntil([&] { return program.findDialog(L"確認", IDC_OVERWRITE) == nullptr; }));
-    ASSERT_TRUE(waitForIdle(main));
+    ASSERT_TRUE(dismiss(question, GetParam().button));
+    ASSERT_TRUE(waitForIdle());
     SendMessageW(main, WM_NULL, 0, 0);
     expectAllControlsEnabled(main, true);
 
     std::vector<std::wstring> expected{started, completed, countsLine(2, 2)};
     expected.insert(expected.end(), GetParam().messagesOfSecondRun.begin(), GetParam().messagesOfSecondRun.end());
-    EXPECT_EQ(listLines(main, IDC_MESSAGES), expected);
-    EXPECT_EQ(listSelection(main, IDC_MESSAGES), static_cast<int>(expected.size()) - 1);
+    EXPECT_EQ(messageLines(), expected);
+    EXPECT_EQ(selectedLine(), static_cast<int>(expected.size()) - 1);
     const std::string second = readFile(destination);
     EXPECT_EQ(countLines(second), GetParam().expectedLines);
     if (GetParam().button == IDC_APPEND) {
@@ -689,16 +655,10 @@ void clickListLine(HWND main, int line) {
     clickWithMouseAt(centre);
 }
 
-TEST(MainWindow, ClickOnConvertDuringARunDoesNotStartASecondRun) {
-    TemporaryFolder folder;
-    const auto source = folder.write(L"book.vcf", book(3));
-    ProgramUnderTest program;
-    HWND main = program.openMainWindow();
-    ASSERT_NE(main, nullptr);
-    HWND convert = GetDlgItem(main, IDC_CONVERT);
+TEST_F(MainWindow, ClickOnConvertDuringARunDoesNotStartASecondRun) {
+    HWND convertButton = GetDlgItem(main, IDC_CONVERT);
     SetForegroundWindow(main);
-    dropFiles(main, {source.wstring()});
-    ASSERT_TRUE(waitUntil([&] { return !controlText(main, IDC_DESTINATION_PATH).empty(); }));
+    ASSERT_TRUE(dropFile(folder.write(L"book.vcf", book(3))));
 
     {
         // The run stops at its first read of the source until the click has
@@ -707,26 +667,23 @@ TEST(MainWindow, ClickOnConvertDuringARunDoesNotStartASecondRun) {
         pressButton(main, IDC_CONVERT);
         ASSERT_TRUE(gate.waitUntilHeld());
         expectAllControlsEnabled(main, false);
-        clickWithMouse(convert);
+        clickWithMouse(convertButton);
         gate.release();
     }
-    ASSERT_TRUE(waitForIdle(main));
+    ASSERT_TRUE(waitForIdle());
 
     // Mouse input is taken in the order it came: once a click on the first
     // message line has selected it, the click on Convert has been handled
     // too. A second run would have asked about the existing destination and
     // kept the window disabled.
     clickListLine(main, 0);
-    EXPECT_TRUE(waitUntil([&] { return listSelection(main, IDC_MESSAGES) == 0; }));
-    EXPECT_EQ(program.findDialog(L"確認", IDC_OVERWRITE), nullptr);
-    EXPECT_EQ(listLines(main, IDC_MESSAGES), (std::vector<std::wstring>{started, completed, countsLine(3, 3)}));
+    EXPECT_TRUE(waitUntil([&] { return selectedLine() == 0; }));
+    EXPECT_EQ(program.findDialog(confirmTitle, IDC_OVERWRITE), nullptr);
+    EXPECT_EQ(messageLines(), (std::vector<std::wstring>{started, completed, countsLine(3, 3)}));
     EXPECT_EQ(countLines(readFile(folder.path() / L"book.csv")), 4);
 }
 
-TEST(MainWindow, EveryLineOfTheInstructionsCanBeScrolledIntoView) {
-    ProgramUnderTest program;
-    HWND main = program.openMainWindow();
-    ASSERT_NE(main, nullptr);
+TEST_F(MainWindow, EveryLineOfTheInstructionsCanBeScrolledIntoView) {
     HWND box = GetDlgItem(main, IDC_INSTRUCTIONS);
     const auto lines = static_cast<int>(SendMessageW(box, EM_GETLINECOUNT, 0, 0));
     RECT shown{};
@@ -774,115 +731,6 @@ TEST(MainWindow, EveryLineOfTheInstructionsCanBeScrolledIntoView) {
     EXPECT_LE(top + metrics.tmHeight, shown.bottom);
 }
 
-// What the program asked a file chooser with, recorded on its way to the
-// real chooser.
-struct ChooserCall {
-    bool save;
-    HWND owner;
-    std::wstring filter;  // NUL separators shown as "|", up to the closing double NUL
-    std::wstring title;
-    std::wstring defaultExtension;
-    DWORD flags;
-    DWORD fileSize;
-    std::wstring file;
-    DWORD fileTitleSize;
-    std::wstring fileTitle;
-};
-
-class ChooserRecorder {
-public:
-    ChooserRecorder() {
-        std::lock_guard lock(mutex_);
-        calls_.clear();
-        open_ = reinterpret_cast<decltype(&GetOpenFileNameW)>(openHook_.original());
-        save_ = reinterpret_cast<decltype(&GetSaveFileNameW)>(saveHook_.original());
-    }
-    std::vector<ChooserCall> calls() const {
-        std::lock_guard lock(mutex_);
-        return calls_;
-    }
-
-private:
-    static ChooserCall describe(bool save, const OPENFILENAMEW& chooser) {
-        std::wstring filter;
-        for (const wchar_t* at = chooser.lpstrFilter; at != nullptr && *at != L'\0'; at += wcslen(at) + 1) {
-            filter += at;
-            filter += L'|';
-        }
-        const auto text = [](const wchar_t* value) { return std::wstring(value != nullptr ? value : L"(null)"); };
-        return {save,
-                chooser.hwndOwner,
-                filter,
-                text(chooser.lpstrTitle),
-                text(chooser.lpstrDefExt),
-                chooser.Flags,
-                chooser.nMaxFile,
-                text(chooser.lpstrFile),
-                chooser.nMaxFileTitle,
-                text(chooser.lpstrFileTitle)};
-    }
-    static BOOL WINAPI open(LPOPENFILENAMEW chooser) {
-        {
-            std::lock_guard lock(mutex_);
-            calls_.push_back(describe(false, *chooser));
-        }
-        return open_(chooser);
-    }
-    static BOOL WINAPI save(LPOPENFILENAMEW chooser) {
-        {
-            std::lock_guard lock(mutex_);
-            calls_.push_back(describe(true, *chooser));
-        }
-        return save_(chooser);
-    }
-
-    static inline std::mutex mutex_;
-    static inline std::vector<ChooserCall> calls_;
-    static inline decltype(&GetOpenFileNameW) open_ = nullptr;
-    static inline decltype(&GetSaveFileNameW) save_ = nullptr;
-    ImportHook openHook_{"comdlg32.dll", "GetOpenFileNameW", reinterpret_cast<void*>(&ChooserRecorder::open)};
-    ImportHook saveHook_{"comdlg32.dll", "GetSaveFileNameW", reinterpret_cast<void*>(&ChooserRecorder::save)};
-};
-
-TEST(MainWindow, ChoosersStartEmptyWithTheirFiltersTitlesExtensionsAndFlags) {
-    ChooserRecorder recorder;
-    ProgramUnderTest program;
-    HWND main = program.openMainWindow();
-    ASSERT_NE(main, nullptr);
-    // Neither chooser is offered what the fields hold.
-    SetDlgItemTextW(main, IDC_SOURCE_PATH, L"C:\\earlier\\book.vcf");
-    SetDlgItemTextW(main, IDC_DESTINATION_PATH, L"C:\\earlier\\book.csv");
-    for (auto [button, title] :
-         {std::pair{IDC_CHOOSE_SOURCE, L"ファイルを開く"}, std::pair{IDC_CHOOSE_DESTINATION, L"ファイルを保存する"}}) {
-        pressButton(main, button);
-        HWND chooser = program.waitForDialog(title, 0);
-        ASSERT_NE(chooser, nullptr);
-        PostMessageW(chooser, WM_COMMAND, IDCANCEL, 0);
-        ASSERT_TRUE(waitUntil([&] { return program.findDialog(title, 0) == nullptr; }));
-    }
-    const auto calls = recorder.calls();
-    ASSERT_EQ(calls.size(), 2u);
-    const auto expectCall = [&](const ChooserCall& call, bool save, const std::wstring& filter,
-                                const std::wstring& title, const std::wstring& extension, DWORD flags) {
-        EXPECT_EQ(call.save, save);
-        EXPECT_EQ(call.owner, main);
-        EXPECT_EQ(call.filter, filter);
-        EXPECT_EQ(call.title, title);
-        EXPECT_EQ(call.defaultExtension, extension);
-        EXPECT_EQ(call.flags, flags);
-        EXPECT_EQ(call.fileSize, 260u);
-        EXPECT_EQ(call.file, L"");
-        EXPECT_EQ(call.fileTitleSize, 260u);
-        EXPECT_EQ(call.fileTitle, L"");
-    };
-    expectCall(calls[0], false, L"vCardファイル(*.vcf)|*.vcf|", L"ファイルを開く", L"vcf",
-               OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY);
-    // No overwrite prompt: the conversion run asks whether to overwrite.
-    expectCall(calls[1], true, L"csvファイル(*.csv)|*.csv|", L"ファイルを保存する", L"csv", OFN_HIDEREADONLY);
-    EXPECT_EQ(controlText(main, IDC_SOURCE_PATH), L"C:\\earlier\\book.vcf");
-    EXPECT_EQ(controlText(main, IDC_DESTINATION_PATH), L"C:\\earlier\\book.csv");
-}
-
 // Another program holds the source or the destination: the run says so in a
 // message box, lists its failure, and leaves every file as it was.
 struct HeldCase {
@@ -891,33 +739,27 @@ struct HeldCase {
     std::string_view error;
 };
 
-class HeldByAnotherProgram : public ::testing::TestWithParam<HeldCase> {};
+class HeldByAnotherProgram : public MainWindow, public ::testing::WithParamInterface<HeldCase> {};
 
 TEST_P(HeldByAnotherProgram, ShowsWhyAndLeavesTheFilesAlone) {
-    TemporaryFolder folder;
     const auto source = folder.write(L"book.vcf", book(2));
     const auto destination = folder.write(L"book.csv", "kept,as,it,was\r\n");
     auto holder = std::make_unique<FileHolder>(GetParam().holdSource ? source : destination, GetParam().sharing);
     ASSERT_TRUE(holder->holding());
-    ProgramUnderTest program;
-    HWND main = program.openMainWindow();
-    ASSERT_NE(main, nullptr);
-    dropFiles(main, {source.wstring()});
-    ASSERT_TRUE(waitUntil([&] { return controlText(main, IDC_DESTINATION_PATH) == destination.wstring(); }));
+    ASSERT_TRUE(dropFile(source));
+    ASSERT_EQ(controlText(main, IDC_DESTINATION_PATH), destination.wstring());
 
-    pressButton(main, IDC_CONVERT);
-    HWND question = program.waitForDialog(L"確認", IDC_OVERWRITE);
+    HWND question = convertUntilOverwriteQuestion();
     ASSERT_NE(question, nullptr);
-    pressButton(question, IDC_OVERWRITE);
-    HWND box = waitForMessageBox(program, app::widen(GetParam().error));
+    ASSERT_TRUE(dismiss(question, IDC_OVERWRITE));
+    HWND box = program.waitForMessageBox(app::widen(GetParam().error));
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(GetWindow(box, GW_OWNER), main);
     EXPECT_EQ(windowText(box), L"エラー");
-    EXPECT_EQ(listLines(main, IDC_MESSAGES), std::vector<std::wstring>{started});
-    PostMessageW(box, WM_COMMAND, IDOK, 0);
-    ASSERT_TRUE(waitForIdle(main));
-    EXPECT_EQ(listLines(main, IDC_MESSAGES), (std::vector<std::wstring>{started, L"変換処理に失敗しました。"}));
-    EXPECT_EQ(listSelection(main, IDC_MESSAGES), 1);
+    EXPECT_EQ(messageLines(), std::vector<std::wstring>{started});
+    ASSERT_TRUE(finishRun(box));
+    EXPECT_EQ(messageLines(), (std::vector<std::wstring>{started, L"変換処理に失敗しました。"}));
+    EXPECT_EQ(selectedLine(), 1);
     holder.reset();
     EXPECT_EQ(readFile(destination), "kept,as,it,was\r\n");
     EXPECT_EQ(readFile(source), book(2));

@@ -3,12 +3,9 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
-#include <fstream>
-#include <iterator>
-#include <mutex>
-#include <sstream>
 
 #include "app/app.h"
 #include "app/resources/resource.h"
@@ -107,6 +104,12 @@ std::vector<std::wstring> topLevelMenuTexts(HWND window) {
 
 void pressButton(HWND dialog, int id) {
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+bool dismiss(HWND dialog, int id) {
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+    // A dialog that has ended is hidden at once and destroyed soon after.
+    return waitUntil([&] { return !IsWindowVisible(dialog); });
 }
 
 void chooseMenuCommand(HWND window, UINT command) {
@@ -243,6 +246,23 @@ HWND ProgramUnderTest::waitForDialog(const std::wstring& title, int controlId, D
     return found;
 }
 
+HWND ProgramUnderTest::waitForMessageBox(const std::wstring& text, DWORD timeoutMs) {
+    HWND found = nullptr;
+    const auto shows = [&](HWND window) {
+        const auto texts = staticTexts(window);
+        return std::find(texts.begin(), texts.end(), text) != texts.end();
+    };
+    waitUntil(
+        [&] {
+            const auto windows = visibleWindows();
+            const auto window = std::find_if(windows.begin(), windows.end(), shows);
+            found = window != windows.end() ? *window : nullptr;
+            return found != nullptr;
+        },
+        timeoutMs);
+    return found;
+}
+
 HWND ProgramUnderTest::waitForStartScreen() {
     return waitForDialog(L"Velmoraver 1.00", IDC_ACCEPT_TERMS);
 }
@@ -286,32 +306,66 @@ bool ProgramUnderTest::finished(DWORD timeoutMs) {
     return thread_ == nullptr || WaitForSingleObject(thread_, timeoutMs) == WAIT_OBJECT_0;
 }
 
-TemporaryFolder::TemporaryFolder() {
-    static std::atomic<int> counter{0};
-    wchar_t base[MAX_PATH + 1] = {};
-    GetTempPathW(MAX_PATH + 1, base);
-    std::wstringstream name;
-    name << L"velmora-test-" << GetCurrentProcessId() << L"-" << counter++;
-    path_ = std::filesystem::path(base) / name.str();
-    std::filesystem::remove_all(path_);
-    std::filesystem::create_directories(path_);
+ProgramProcess::ProgramProcess(const std::filesystem::path& program) {
+    std::wstring command = L"\"" + program.wstring() + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process_)) {
+        process_ = {};
+    }
 }
 
-TemporaryFolder::~TemporaryFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
+ProgramProcess::~ProgramProcess() {
+    if (!started()) {
+        return;
+    }
+    if (WaitForSingleObject(process_.hProcess, 0) != WAIT_OBJECT_0) {
+        TerminateProcess(process_.hProcess, 99);
+        WaitForSingleObject(process_.hProcess, defaultTimeoutMs);
+    }
+    CloseHandle(process_.hProcess);
+    CloseHandle(process_.hThread);
+}
+
+HWND ProgramProcess::waitForWindow(const std::wstring& title, int controlId) const {
+    struct Search {
+        DWORD process;
+        const std::wstring& title;
+        int controlId;
+        HWND found;
+    } search{process_.dwProcessId, title, controlId, nullptr};
+    waitUntil([&] {
+        EnumWindows(
+            [](HWND window, LPARAM context) -> BOOL {
+                auto& search = *reinterpret_cast<Search*>(context);
+                DWORD owner = 0;
+                GetWindowThreadProcessId(window, &owner);
+                if (owner == search.process && IsWindowVisible(window) && windowText(window) == search.title &&
+                    (search.controlId == 0 || GetDlgItem(window, search.controlId) != nullptr)) {
+                    search.found = window;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        return search.found != nullptr;
+    });
+    return search.found;
+}
+
+std::optional<DWORD> ProgramProcess::exitCode(DWORD timeoutMs) const {
+    if (!started() || WaitForSingleObject(process_.hProcess, timeoutMs) != WAIT_OBJECT_0) {
+        return std::nullopt;
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(process_.hProcess, &code);
+    return code;
 }
 
 std::filesystem::path TemporaryFolder::write(const std::wstring& name, const std::string& bytes) const {
-    const auto file = path_ / name;
-    std::ofstream out(file, std::ios::binary);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    const auto file = path() / name;
+    test::writeFile(file, bytes);
     return file;
-}
-
-std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 ImportHook::ImportHook(const char* dll, const char* function, void* replacement) {
@@ -415,6 +469,78 @@ bool ReadGate::waitUntilHeld(DWORD timeoutMs) {
 
 void ReadGate::release() {
     SetEvent(gateState().released);
+}
+
+ChooserRecorder::ChooserRecorder() {
+    std::lock_guard lock(mutex_);
+    calls_.clear();
+    open_ = reinterpret_cast<decltype(&GetOpenFileNameW)>(openHook_.original());
+    save_ = reinterpret_cast<decltype(&GetSaveFileNameW)>(saveHook_.original());
+}
+
+std::vector<ChooserCall> ChooserRecorder::calls() const {
+    std::lock_guard lock(mutex_);
+    return calls_;
+}
+
+namespace {
+
+ChooserCall describeChooser(bool save, const OPENFILENAMEW& chooser) {
+    std::wstring filter;
+    for (const wchar_t* at = chooser.lpstrFilter; at != nullptr && *at != L'\0'; at += wcslen(at) + 1) {
+        filter += at;
+        filter += L'|';
+    }
+    const auto text = [](const wchar_t* value) { return std::wstring(value != nullptr ? value : L"(null)"); };
+    return {save,
+            chooser.hwndOwner,
+            filter,
+            text(chooser.lpstrTitle),
+            text(chooser.lpstrDefExt),
+            chooser.Flags,
+            chooser.nMaxFile,
+            text(chooser.lpstrFile),
+            chooser.nMaxFileTitle,
+            text(chooser.lpstrFileTitle)};
+}
+
+}  // namespace
+
+BOOL WINAPI ChooserRecorder::open(LPOPENFILENAMEW chooser) {
+    {
+        std::lock_guard lock(mutex_);
+        calls_.push_back(describeChooser(false, *chooser));
+    }
+    return open_(chooser);
+}
+
+BOOL WINAPI ChooserRecorder::save(LPOPENFILENAMEW chooser) {
+    {
+        std::lock_guard lock(mutex_);
+        calls_.push_back(describeChooser(true, *chooser));
+    }
+    return save_(chooser);
+}
+
+void answerChooser(HWND chooser, const std::wstring& path) {
+    // The file name box is a combo box (cmb13) or an edit control (edt1),
+    // depending on the chooser's template.
+    for (int id : {0x47c, 0x480}) {
+        if (HWND box = GetDlgItem(chooser, id); box != nullptr) {
+            SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+            break;
+        }
+    }
+    pressButton(chooser, IDOK);
+}
+
+std::wstring firstChooserFilter(HWND chooser) {
+    HWND filters = GetDlgItem(chooser, 0x470 /* cmb1 */);
+    wchar_t text[128] = {};
+    if (SendMessageW(filters, CB_GETLBTEXTLEN, 0, 0) < 128) {
+        SendMessageW(filters, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(text));
+    }
+    return text;
 }
 
 std::filesystem::path programFolder() {

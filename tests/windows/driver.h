@@ -4,19 +4,18 @@
 // the way a user's clicks and drops would arrive.
 #pragma once
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/windows_api.h"
+
+#include <commdlg.h>
 
 #include <filesystem>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "tests/test_support.h"
 
 namespace velmora::testing {
 
@@ -42,6 +41,9 @@ std::vector<std::wstring> topLevelMenuTexts(HWND window);
 // A button press as the dialog receives it; posted, so that a command that
 // opens a modal window does not block the test.
 void pressButton(HWND dialog, int id);
+// Answers a dialog or message box with its button `id` and waits until it
+// has gone; true when it did.
+bool dismiss(HWND dialog, int id);
 // A menu command as the dialog receives it.
 void chooseMenuCommand(HWND window, UINT command);
 
@@ -58,6 +60,16 @@ void clickWithMouse(HWND control);
 // Left click with real mouse input at a point of the screen.
 void clickWithMouseAt(POINT point);
 
+// The base of the driver's objects that own a thread, a process, a patched
+// import or another program's pipe: a copy would release it a second time.
+// With their destructors declared they cannot be moved either, which the
+// program's thread, holding a pointer to its ProgramUnderTest, relies on.
+struct NonCopyable {
+    NonCopyable() = default;
+    NonCopyable(const NonCopyable&) = delete;
+    NonCopyable& operator=(const NonCopyable&) = delete;
+};
+
 // One call of the program's ShellExecuteW stand-in, with every argument.
 struct ShellCall {
     HWND owner;
@@ -70,12 +82,10 @@ struct ShellCall {
 
 // One run of the program's screens on a thread of its own. Web pages are
 // not opened: the calls that would open them are recorded instead.
-class ProgramUnderTest {
+class ProgramUnderTest : NonCopyable {
 public:
     ProgramUnderTest();
     ~ProgramUnderTest();
-    ProgramUnderTest(const ProgramUnderTest&) = delete;
-    ProgramUnderTest& operator=(const ProgramUnderTest&) = delete;
 
     // The visible dialog of the program whose title is `title` and that
     // holds a control `controlId` (0: any), or null after the timeout.
@@ -84,6 +94,9 @@ public:
     HWND findDialog(const std::wstring& title, int controlId) const;
     // Every visible top-level window of the program.
     std::vector<HWND> visibleWindows() const;
+    // The visible window of the program that shows `text` in one of its
+    // static controls (a message box), or null after the timeout.
+    HWND waitForMessageBox(const std::wstring& text, DWORD timeoutMs = defaultTimeoutMs);
 
     HWND waitForStartScreen();
     // Presses "利用規約に同意の上利用する" and waits for the main window.
@@ -107,30 +120,41 @@ private:
     INT_PTR result_ = -1;
 };
 
-// A fresh folder under the system's temporary folder, removed at the end.
-class TemporaryFolder {
+// Velmora.exe, or another program, run as a process of its own; ended by
+// force at the end of the object if it still runs then.
+class ProgramProcess : NonCopyable {
 public:
-    TemporaryFolder();
-    ~TemporaryFolder();
-    const std::filesystem::path& path() const { return path_; }
-    std::filesystem::path write(const std::wstring& name, const std::string& bytes) const;
+    explicit ProgramProcess(const std::filesystem::path& program);
+    ~ProgramProcess();
+    bool started() const { return process_.hProcess != nullptr; }
+    // The visible top-level window of the process whose title is `title` and
+    // that holds a control `controlId` (0: any), or null after the timeout.
+    HWND waitForWindow(const std::wstring& title, int controlId) const;
+    // The exit code once the process has ended; nothing when it still runs
+    // after the timeout.
+    std::optional<DWORD> exitCode(DWORD timeoutMs = defaultTimeoutMs) const;
 
 private:
-    std::filesystem::path path_;
+    PROCESS_INFORMATION process_{};
 };
 
-std::string readFile(const std::filesystem::path& path);
+// A fresh folder under the system's temporary folder, removed at the end,
+// with a way to put files into it.
+class TemporaryFolder : public test::TempDir {
+public:
+    std::filesystem::path write(const std::wstring& name, const std::string& bytes) const;
+};
+
+using test::readFile;
 
 // Replaces this program's import of one function of a system DLL with another
 // function of the same signature while the object lives. The program's own
 // code (the screens and the conversion run are linked into the test program)
 // then calls the replacement.
-class ImportHook {
+class ImportHook : NonCopyable {
 public:
     ImportHook(const char* dll, const char* function, void* replacement);
     ~ImportHook();
-    ImportHook(const ImportHook&) = delete;
-    ImportHook& operator=(const ImportHook&) = delete;
     // The function the import held before; null when it was not found.
     void* original() const { return original_; }
 
@@ -142,12 +166,10 @@ private:
 // Holds the first ReadFile that a given thread makes after construction
 // until release() (or the end of the object): a source file that is slow to
 // deliver, for as long as the test wants.
-class ReadGate {
+class ReadGate : NonCopyable {
 public:
     explicit ReadGate(DWORD thread);
     ~ReadGate();
-    ReadGate(const ReadGate&) = delete;
-    ReadGate& operator=(const ReadGate&) = delete;
     // True once the thread is waiting inside ReadFile.
     bool waitUntilHeld(DWORD timeoutMs = defaultTimeoutMs);
     void release();
@@ -159,17 +181,55 @@ private:
     ImportHook hook_;
 };
 
+// What the program asked a file chooser with, recorded on its way to the
+// real chooser.
+struct ChooserCall {
+    bool save;
+    HWND owner;
+    std::wstring filter;  // NUL separators shown as "|", up to the closing double NUL
+    std::wstring title;
+    std::wstring defaultExtension;
+    DWORD flags;
+    DWORD fileSize;
+    std::wstring file;
+    DWORD fileTitleSize;
+    std::wstring fileTitle;
+};
+
+// Records every GetOpenFileNameW and GetSaveFileNameW call of the program
+// while the object lives; the choosers still open as usual.
+class ChooserRecorder {
+public:
+    ChooserRecorder();
+    std::vector<ChooserCall> calls() const;
+
+private:
+    static BOOL WINAPI open(LPOPENFILENAMEW chooser);
+    static BOOL WINAPI save(LPOPENFILENAMEW chooser);
+
+    static inline std::mutex mutex_;
+    static inline std::vector<ChooserCall> calls_;
+    static inline decltype(&GetOpenFileNameW) open_ = nullptr;
+    static inline decltype(&GetSaveFileNameW) save_ = nullptr;
+    ImportHook openHook_{"comdlg32.dll", "GetOpenFileNameW", reinterpret_cast<void*>(&ChooserRecorder::open)};
+    ImportHook saveHook_{"comdlg32.dll", "GetSaveFileNameW", reinterpret_cast<void*>(&ChooserRecorder::save)};
+};
+
+// Types `path` into the file name box of an open or save chooser and
+// confirms it.
+void answerChooser(HWND chooser, const std::wstring& path);
+// The first entry of a chooser's file-type list.
+std::wstring firstChooserFilter(HWND chooser);
+
 // Another program that keeps a file open, started from the test program's
 // folder (velmora_file_holder.exe): with no sharing at all, or letting others
 // read only, as a spreadsheet that has a CSV file open does.
 enum class Sharing { none, readOnly };
 
-class FileHolder {
+class FileHolder : NonCopyable {
 public:
     FileHolder(const std::filesystem::path& file, Sharing sharing);
     ~FileHolder();
-    FileHolder(const FileHolder&) = delete;
-    FileHolder& operator=(const FileHolder&) = delete;
     // True when the other program has the file open.
     bool holding() const { return holding_; }
 

@@ -173,19 +173,37 @@ void expectControls(const Dialog& dialog, const std::vector<Expected>& expected)
     }
 }
 
-const DWORD frameStyles = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT;
+// What every window template sets besides its controls. All of them draw
+// with 9-point "MS UI Gothic".
+struct Frame {
+    DWORD required;   // style bits that must be set
+    DWORD forbidden;  // style bits that must not be set
+    short width, height;
+    std::wstring title;
+    std::wstring menu;  // "#id", or empty for none
+};
 
-TEST(Resources, StartScreenTemplate) {
-    const Dialog dialog = readDialog(IDD_START_SCREEN);
-    EXPECT_EQ(dialog.style & (frameStyles | WS_MINIMIZEBOX | DS_CENTER), frameStyles | WS_MINIMIZEBOX | DS_CENTER);
-    EXPECT_EQ(dialog.width, 320);
-    EXPECT_EQ(dialog.height, 280);
-    EXPECT_EQ(dialog.title, L"Velmoraver 1.00");
-    EXPECT_EQ(dialog.menu, L"#" + std::to_wstring(IDR_START_SCREEN_MENU));
+void expectTemplate(WORD id, const Frame& frame, const std::vector<Expected>& controls) {
+    const Dialog dialog = readDialog(id);
+    EXPECT_EQ(dialog.style & frame.required, frame.required);
+    EXPECT_EQ(dialog.style & frame.forbidden, 0u);
+    EXPECT_EQ(dialog.width, frame.width);
+    EXPECT_EQ(dialog.height, frame.height);
+    EXPECT_EQ(dialog.title, frame.title);
+    EXPECT_EQ(dialog.menu, frame.menu);
     EXPECT_EQ(dialog.face, L"MS UI Gothic");
     EXPECT_EQ(dialog.pointSize, 9);
-    expectControls(
-        dialog,
+    expectControls(dialog, controls);
+}
+
+const DWORD frameStyles = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT;
+const std::wstring programTitle = L"Velmoraver 1.00";
+
+TEST(Resources, StartScreenTemplate) {
+    expectTemplate(
+        IDD_START_SCREEN,
+        {frameStyles | WS_MINIMIZEBOX | DS_CENTER, 0, 320, 280, programTitle,
+         L"#" + std::to_wstring(IDR_START_SCREEN_MENU)},
         {
             {button, IDC_READ_TERMS, L"利用規約を確認する", 60, 100, 200, 30, BS_DEFPUSHBUTTON | WS_TABSTOP, 0},
             {button, IDC_ACCEPT_TERMS, L"利用規約に同意の上利用する", 60, 140, 200, 30, WS_TABSTOP, BS_DEFPUSHBUTTON},
@@ -194,54 +212,39 @@ TEST(Resources, StartScreenTemplate) {
 }
 
 TEST(Resources, MainWindowTemplate) {
-    const Dialog dialog = readDialog(IDD_MAIN_WINDOW);
-    EXPECT_EQ(dialog.style & (frameStyles | WS_MINIMIZEBOX), frameStyles | WS_MINIMIZEBOX);
-    EXPECT_EQ(dialog.style & DS_CENTER, 0u);
-    EXPECT_EQ(dialog.width, 320);
-    EXPECT_EQ(dialog.height, 280);
-    EXPECT_EQ(dialog.title, L"Velmoraver 1.00");
-    EXPECT_EQ(dialog.menu, L"#" + std::to_wstring(IDR_MAIN_WINDOW_MENU));
-    EXPECT_EQ(dialog.face, L"MS UI Gothic");
-    EXPECT_EQ(dialog.pointSize, 9);
     const DWORD pathField = WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL;
     const DWORD instructions = ES_MULTILINE | ES_READONLY | WS_VSCROLL;
-    expectControls(dialog,
-                   {
-                       {label, none, L"変換元ファイル(vCard)", 7, 7, 40, 17, 0, 0},
-                       {label, none, L"変換先ファイル(csv)", 7, 43, 40, 17, 0, 0},
-                       {label, none, L"メッセージ", 7, 125, 30, 8, 0, 0},
-                       {label, none, L"操作手順", 7, 185, 30, 8, 0, 0},
-                       {edit, IDC_SOURCE_PATH, L"", 50, 11, 206, 12, pathField, ES_READONLY | ES_MULTILINE},
-                       {button, IDC_CHOOSE_SOURCE, L"参照", 263, 7, 50, 20, WS_TABSTOP, 0},
-                       {edit, IDC_DESTINATION_PATH, L"", 50, 47, 206, 12, pathField, ES_READONLY | ES_MULTILINE},
-                       {button, IDC_CHOOSE_DESTINATION, L"参照", 263, 43, 50, 20, WS_TABSTOP, 0},
-                       {button, IDC_CONVERT, L"vCard→csv変換開始", 50, 80, 195, 30, WS_TABSTOP, 0},
-                       {button, IDC_WINDOWS_LIVE, L"Windows Live", 263, 80, 50, 30, BS_MULTILINE | WS_TABSTOP, 0},
-                       {listBox, IDC_MESSAGES, L"", 50, 125, 195, 50,
-                        WS_BORDER | WS_VSCROLL | WS_TABSTOP | LBS_NOINTEGRALHEIGHT | LBS_NOTIFY, LBS_SORT},
-                       {button, IDC_EXIT, L"終了", 263, 125, 50, 30, WS_TABSTOP, 0},
-                       {edit, IDC_INSTRUCTIONS, L"", 55, 190, 250, 58, instructions, WS_BORDER},
-                       {label, none, L"提供：Morvane株式会社", 193, 265, 120, 8, SS_RIGHT, 0},
-                       {button, none, L"", 50, 180, 260, 73, BS_GROUPBOX, 0},
-                   });
+    expectTemplate(
+        IDD_MAIN_WINDOW,
+        {frameStyles | WS_MINIMIZEBOX, DS_CENTER, 320, 280, programTitle, L"#" + std::to_wstring(IDR_MAIN_WINDOW_MENU)},
+        {
+            {label, none, L"変換元ファイル(vCard)", 7, 7, 40, 17, 0, 0},
+            {label, none, L"変換先ファイル(csv)", 7, 43, 40, 17, 0, 0},
+            {label, none, L"メッセージ", 7, 125, 30, 8, 0, 0},
+            {label, none, L"操作手順", 7, 185, 30, 8, 0, 0},
+            {edit, IDC_SOURCE_PATH, L"", 50, 11, 206, 12, pathField, ES_READONLY | ES_MULTILINE},
+            {button, IDC_CHOOSE_SOURCE, L"参照", 263, 7, 50, 20, WS_TABSTOP, 0},
+            {edit, IDC_DESTINATION_PATH, L"", 50, 47, 206, 12, pathField, ES_READONLY | ES_MULTILINE},
+            {button, IDC_CHOOSE_DESTINATION, L"参照", 263, 43, 50, 20, WS_TABSTOP, 0},
+            {button, IDC_CONVERT, L"vCard→csv変換開始", 50, 80, 195, 30, WS_TABSTOP, 0},
+            {button, IDC_WINDOWS_LIVE, L"Windows Live", 263, 80, 50, 30, BS_MULTILINE | WS_TABSTOP, 0},
+            {listBox, IDC_MESSAGES, L"", 50, 125, 195, 50,
+             WS_BORDER | WS_VSCROLL | WS_TABSTOP | LBS_NOINTEGRALHEIGHT | LBS_NOTIFY, LBS_SORT},
+            {button, IDC_EXIT, L"終了", 263, 125, 50, 30, WS_TABSTOP, 0},
+            {edit, IDC_INSTRUCTIONS, L"", 55, 190, 250, 58, instructions, WS_BORDER},
+            {label, none, L"提供：Morvane株式会社", 193, 265, 120, 8, SS_RIGHT, 0},
+            {button, none, L"", 50, 180, 260, 73, BS_GROUPBOX, 0},
+        });
 }
 
 TEST(Resources, OverwriteQuestionTemplate) {
-    const Dialog dialog = readDialog(IDD_OVERWRITE_QUESTION);
-    EXPECT_EQ(dialog.style & (frameStyles | DS_CENTER), frameStyles | DS_CENTER);
-    EXPECT_EQ(dialog.style & WS_MINIMIZEBOX, 0u);
-    EXPECT_EQ(dialog.width, 215);
-    EXPECT_EQ(dialog.height, 70);
-    EXPECT_EQ(dialog.title, L"確認");
-    EXPECT_TRUE(dialog.menu.empty());
-    EXPECT_EQ(dialog.face, L"MS UI Gothic");
-    EXPECT_EQ(dialog.pointSize, 9);
-    expectControls(dialog, {
-                               {label, IDC_QUESTION_TEXT, L"*", 7, 7, 201, 35, 0, 0},
-                               {button, IDC_OVERWRITE, L"*", 7, 43, 60, 20, WS_TABSTOP, BS_DEFPUSHBUTTON},
-                               {button, IDC_APPEND, L"*", 77, 43, 60, 20, WS_TABSTOP, BS_DEFPUSHBUTTON},
-                               {button, IDCANCEL, L"キャンセル", 148, 43, 60, 20, BS_DEFPUSHBUTTON | WS_TABSTOP, 0},
-                           });
+    expectTemplate(IDD_OVERWRITE_QUESTION, {frameStyles | DS_CENTER, WS_MINIMIZEBOX, 215, 70, L"確認", L""},
+                   {
+                       {label, IDC_QUESTION_TEXT, L"*", 7, 7, 201, 35, 0, 0},
+                       {button, IDC_OVERWRITE, L"*", 7, 43, 60, 20, WS_TABSTOP, BS_DEFPUSHBUTTON},
+                       {button, IDC_APPEND, L"*", 77, 43, 60, 20, WS_TABSTOP, BS_DEFPUSHBUTTON},
+                       {button, IDCANCEL, L"キャンセル", 148, 43, 60, 20, BS_DEFPUSHBUTTON | WS_TABSTOP, 0},
+                   });
 }
 
 TEST(Resources, IconGroupsHoldSixImagesEach) {
