@@ -7,6 +7,7 @@
 
 #include "platform/platform.h"
 #include "tests/test_support.h"
+#include "vcard/account.h"
 #include "vcard/lines.h"
 
 namespace velmora {
@@ -71,6 +72,42 @@ TEST(LoadSourceFile, RecognisesByteOrderMarks) {
     }
 }
 
+TEST(LoadSourceFile, ReadsAFileAsUtf8WhenItIsWellFormedUtf8Throughout) {
+    const std::string dazai = "\xE5\xA4\xAA\xE5\xAE\xB0";  // 太宰 in UTF-8
+    const std::string dazaiAnsi = "\x91\xBE\x8D\xC9";        // and in code page 932
+    const auto card = [](std::string_view n, std::string_view extra = "") {
+        return "BEGIN:VCARD\r\nN:" + std::string(n) + "\r\n" + std::string(extra) + "END:VCARD\r\n";
+    };
+    struct Case {
+        const char* what;
+        std::string bytes;
+        SourceReading reading;
+        std::string name;
+    } cases[] = {
+        {"byte-order mark", "\xEF\xBB\xBF" + card(dazai), SourceReading::utf8Marked, dazaiAnsi},
+        {"byte-order mark, ill-formed text", "\xEF\xBB\xBF" + card("\xFF"), SourceReading::utf8Marked, " "},
+        {"well-formed", card(dazai), SourceReading::utf8WellFormed, dazaiAnsi},
+        {"ill-formed further on", card(dazai, "NOTE:\x95\x5C\r\n"), SourceReading::codePage, dazai},
+        {"a lone byte above 0x7F", card("Jos\xE9"), SourceReading::codePage, "Jos\xE9"},
+        {"cut short at the end", card(dazai) + "\xE5\xA4", SourceReading::codePage, dazai},
+        {"ASCII alone", card("Dazai"), SourceReading::codePage, "Dazai"},
+        {"a zero byte before the first byte above 0x7F", card("Dazai") + "\0"s + card(dazai),
+         SourceReading::codePage, "Dazai"},
+        {"UTF-16LE", "\xFF\xFE" + utf16(card("Dazai")), SourceReading::utf16, "Dazai"},
+    };
+    for (const Case& c : cases) {
+        test::TempDir dir;
+        test::writeFile(dir / "book.vcf", c.bytes);
+        ContactList list;
+        Account account;
+        list.keepAccount(&account);
+        ASSERT_EQ(loadSourceFile(dir / "book.vcf", list), LoadResult::loaded) << c.what;
+        EXPECT_EQ(account.reading(), c.reading) << c.what;
+        ASSERT_FALSE(list.empty()) << c.what;
+        EXPECT_EQ(test::fieldText(list, list.records[0], Field::fullName), c.name) << c.what;
+    }
+}
+
 TEST(LoadSourceFile, ConvertsUtf16IntoTheAnsiCodePage) {
     // N:山田€ in UTF-16LE; € has no form in code page 932 and becomes "?".
     const std::string text =
@@ -127,8 +164,14 @@ TEST(LoadSourceFile, LargeFilesReadInPiecesGiveTheSameContacts) {
         if (!(cards[i] == '\r' && i + 1 < cards.size() && cards[i + 1] == '\n')) lfTail += cards[i];
     std::string withZero = cards;
     withZero[2500000] = '\0';
+    // UTF-8 throughout, and UTF-8 for its first pieces only: a Shift_JIS
+    // character (表, 95 5C) far on makes the whole file Shift_JIS.
+    std::string utf8 = cards;
+    for (std::size_t at = 0; (at = utf8.find("N:n", at)) != std::string::npos; at += 3) utf8.replace(at, 3, "N:\xE5\xA4\xAA");
+    std::string utf8ThenNot = utf8;
+    utf8ThenNot.insert(utf8ThenNot.find("BEGIN:VCARD", 2500000), "X:\x95\x5C\r\n");
 
-    for (const std::string* text : {&cards, &straddling, &lfTail, &withZero}) {
+    for (const std::string* text : {&cards, &straddling, &lfTail, &withZero, &utf8, &utf8ThenNot}) {
         test::TempDir dir;
         test::writeFile(dir / "big.vcf", *text);
         ContactList loaded;

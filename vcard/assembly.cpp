@@ -66,12 +66,18 @@ void LineAssembler::begin(std::string_view text) {
     // has no ":") is cheaper to search through each keyword's memchr anchor.
     line.profile = line.nameLength <= 64 ? profileOf(line.name()) : ~TextProfile{0};
     line.number = physical_;
-    line.charset = Charset::none;
-    if (line.names(keywords::shiftJis)) line.charset = Charset::shiftJis;
-    if (line.names(keywords::utf8)) line.charset = Charset::utf8;
     line.encoding = TransferEncoding::none;
     if (line.names(keywords::base64)) line.encoding = TransferEncoding::base64;
     if (line.names(keywords::quotedPrintable)) line.encoding = TransferEncoding::quotedPrintable;
+    // A line without ":" is no property line and is passed over, unless it
+    // begins a folded value (the lines of a folded photo that its parameters
+    // do not announce as BASE64, "PHOTO;ENCODING=b", are such lines); the
+    // charset it names changes nothing then.
+    line.charset = Charset::none;
+    if (line.hasValue || line.encoding != TransferEncoding::none) {
+        if (line.names(keywords::shiftJis)) line.charset = Charset::shiftJis;
+        if (line.names(keywords::utf8)) line.charset = Charset::utf8;
+    }
     line.textEncoding = line.charset == Charset::utf8    ? TextEncoding::utf8
                         : line.charset == Charset::none ? sourceText_
                                                          : TextEncoding::codePage;

@@ -92,10 +92,13 @@ struct Present {
     KeywordSet listed = 0;  // the bits of the kind's own types
 };
 
-Present presentKeywords(std::string_view typeText, std::span<const TypeKeyword> table) {
+// A template over the table, so that each keyword's profile and anchor are
+// known when it is compiled.
+template <std::size_t N>
+Present presentKeywords(std::string_view typeText, const TypeKeyword (&table)[N]) {
     const TextProfile profile = profileOf(typeText);
     Present present;
-    for (std::size_t i = 0; i < table.size(); ++i) {
+    for (std::size_t i = 0; i < N; ++i) {
         if (table[i].listed) present.listed |= 1u << i;
         if (containsKeyword(typeText, profile, table[i].keyword)) present.keywords |= 1u << i;
     }
@@ -107,9 +110,7 @@ bool holds(const Alternative& alternative, const Present& present) {
     return !alternative.only || (present.keywords & present.listed & ~alternative.keywords) == 0;
 }
 
-std::optional<Field> place(const ContactRecord& record, std::string_view typeText, std::span<const PlacementRule> rules,
-                           std::span<const TypeKeyword> keywords) {
-    const Present present = presentKeywords(typeText, keywords);
+std::optional<Field> place(const ContactRecord& record, const Present& present, std::span<const PlacementRule> rules) {
     for (const PlacementRule& rule : rules) {
         bool applies = rule.when.empty();
         for (const Alternative& alternative : rule.when) applies = applies || holds(alternative, present);
@@ -123,11 +124,11 @@ std::optional<Field> place(const ContactRecord& record, std::string_view typeTex
 }  // namespace
 
 std::optional<Field> telephoneField(const ContactRecord& record, std::string_view typeText) {
-    return place(record, typeText, telephoneRules, telKeywords);
+    return place(record, presentKeywords(typeText, telKeywords), telephoneRules);
 }
 
 std::optional<Field> emailField(const ContactRecord& record, std::string_view typeText) {
-    return place(record, typeText, emailRules, emailKeywords);
+    return place(record, presentKeywords(typeText, emailKeywords), emailRules);
 }
 
 }  // namespace velmora

@@ -1,5 +1,6 @@
 #include "vcard/properties.h"
 
+#include <cstdint>
 #include <string>
 
 #include "platform/platform.h"
@@ -149,10 +150,29 @@ constexpr PropertyRule propertyRules[] = {
     {"NOTE", storeNotes},
 };
 
+// The lengths of the rule names, one bit each: most property names of a
+// phone's export ("X-DCM-LED-COLOR", "X-CLASS", "PHOTO") are turned away by
+// their length alone, without a comparison.
+constexpr std::uint64_t kRuleNameLengths = [] {
+    std::uint64_t lengths = 0;
+    for (const PropertyRule& rule : propertyRules) lengths |= std::uint64_t{1} << rule.name.size();
+    return lengths;
+}();
+
 const PropertyRule* findRule(std::string_view propertyName) {
+    if (propertyName.size() >= 64 || (kRuleNameLengths >> propertyName.size() & 1) == 0) return nullptr;
     for (const PropertyRule& rule : propertyRules)
         if (equalsIgnoreCase(propertyName, rule.name)) return &rule;
     return nullptr;
+}
+
+// The property name with its group prefix: the name part up to its first
+// unescaped ";". Names are short, and a ";" after a backslash is rare.
+std::string_view propertyNameAsWritten(std::string_view nameText, TextEncoding encoding) {
+    std::size_t end = 0;
+    while (end < nameText.size() && nameText[end] != ';') ++end;
+    if (end > 0 && end < nameText.size() && nameText[end - 1] == '\\') end = findUnescaped(nameText, ';', encoding);
+    return nameText.substr(0, end);
 }
 
 // Sets the flag and tells an account which line set it.
@@ -182,7 +202,7 @@ void RecordBuilder::apply(const LogicalLine& line) {
 
     const std::string_view nameText = line.name();
     const std::string_view valueText = line.value();
-    const std::string_view written = nameText.substr(0, findUnescaped(nameText, ';', line.textEncoding));
+    const std::string_view written = propertyNameAsWritten(nameText, line.textEncoding);
     if (equalsIgnoreCase(written, "VERSION")) {
         const TextProfile profile = profileOf(valueText);
         const bool version30 = containsKeyword(valueText, profile, keywords::version30);

@@ -19,6 +19,8 @@ bool matchesAt(std::string_view text, std::size_t at, std::string_view upperKeyw
     return true;
 }
 
+}  // namespace
+
 // Whether the keyword occurs in `text` upper-cased.
 bool containsFolded(std::string_view text, const Keyword& keyword) {
     const std::string_view upperKeyword = keyword.text();
@@ -47,7 +49,6 @@ bool containsFolded(std::string_view text, const Keyword& keyword) {
     return foundFrom(0, upperKeyword[0]) || foundFrom(0, static_cast<char>(upperKeyword[0] - 'A' + 'a'));
 }
 
-}  // namespace
 
 std::size_t findUnescaped(std::string_view text, char separator, TextEncoding encoding) {
     std::size_t start = 0;  // where the current search began
@@ -111,8 +112,5 @@ TextProfile profileOf(std::string_view text) {
     return profile;
 }
 
-bool containsKeyword(std::string_view text, TextProfile profile, const Keyword& keyword) {
-    return keyword.mayOccurIn(profile) && containsFolded(text, keyword);
-}
 
 }  // namespace velmora

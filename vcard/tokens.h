@@ -77,7 +77,11 @@ private:
 // True when `keyword` occurs in `text`, whose profile is `profile`, with a to
 // z upper-cased. No keyword contains ";", so a keyword is found in the name
 // part of a line as a whole exactly where it is in one of its parameters.
-bool containsKeyword(std::string_view text, TextProfile profile, const Keyword& keyword);
+bool containsFolded(std::string_view text, const Keyword& keyword);
+inline bool containsKeyword(std::string_view text, TextProfile profile, const Keyword& keyword) {
+    // Most keyword searches end here, without a call.
+    return keyword.mayOccurIn(profile) && containsFolded(text, keyword);
+}
 
 // True when `text` equals `expected` apart from the case of ASCII letters.
 inline bool equalsIgnoreCase(std::string_view text, std::string_view expected) {
