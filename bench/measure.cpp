@@ -6,23 +6,27 @@
 //   velmora-measure [--quiet] -- PROGRAM [ARGS...]
 //       runs PROGRAM once and prints one line "SECONDS PEAK_KIB EXIT_STATUS".
 //
-//   velmora-measure --pairs N [--quiet] -- LIMIT [ARGS...] --versus PROGRAM [ARGS...]
-//       runs LIMIT and PROGRAM alternately, N pairs, and compares them pair by
-//       pair. Prints one line per pair,
-//         "# pair I LIMIT_SECONDS PROGRAM_SECONDS SHARE PROGRAM_PEAK_KIB PROGRAM_CPU_SECONDS",
-//       where SHARE is LIMIT_SECONDS / PROGRAM_SECONDS (the share of the
-//       limit's speed that PROGRAM reaches), then one summary line
-//         "LIMIT_SECONDS PROGRAM_SECONDS SHARE SHARE_MIN SHARE_MAX PEAK_KIB PROGRAM_CPU_SECONDS"
-//       with the median wall times, the median of the pairwise shares, their
-//       smallest and largest, PROGRAM's largest peak and its median processor
-//       time (user and system). The order within a
-//       pair alternates (limit first, then PROGRAM first, and so on), so that
-//       a drift of the machine's load over the run weighs on both alike.
+//   velmora-measure --pairs N [--quiet] -- REFERENCE [ARGS...] [--and REFERENCE [ARGS...]]...
+//                   --versus PROGRAM [ARGS...]
+//       runs every REFERENCE and PROGRAM in N rounds and compares PROGRAM
+//       with each reference round by round. The order alternates: the
+//       references, then PROGRAM in odd rounds, PROGRAM first and the
+//       references in reverse in even ones, so that a drift of the machine's
+//       load over the run weighs on all alike. Prints a line per round and
+//       reference,
+//         "# pair I R REFERENCE_SECONDS PROGRAM_SECONDS SHARE PROGRAM_PEAK_KIB PROGRAM_CPU_SECONDS",
+//       where SHARE is REFERENCE_SECONDS / PROGRAM_SECONDS (the share of the
+//       reference's speed that PROGRAM reaches), then one summary line per
+//       reference, in the order given,
+//         "REFERENCE_SECONDS PROGRAM_SECONDS SHARE SHARE_MIN SHARE_MAX PEAK_KIB PROGRAM_CPU_SECONDS"
+//       with the median wall times, the median of the shares, their smallest
+//       and largest, PROGRAM's largest peak and its median processor time
+//       (user and system).
 //
 // With --quiet the programs' standard output and error go to /dev/null. In the
 // single mode the exit status of velmora-measure is 0 when the program could be
 // started, whatever the program returned; in the pair mode it is 1 as soon as
-// either program fails, after naming it on standard error.
+// a program fails, after naming it on standard error.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -84,20 +88,6 @@ std::optional<Run> runOnce(char* const* argv, bool quiet) {
                WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status)};
 }
 
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-[[noreturn]] void usage() {
-    std::fputs(
-        "usage: velmora-measure [--quiet] -- PROGRAM [ARGS...]\n"
-        "       velmora-measure --pairs N [--quiet] -- LIMIT [ARGS...] --versus PROGRAM [ARGS...]\n",
-        stderr);
-    std::exit(2);
-}
-
 // Runs `program` and reports a start failure or a non-zero exit as a failure.
 std::optional<Run> runChecked(char* const* program, bool quiet) {
     const auto run = runOnce(program, quiet);
@@ -108,31 +98,55 @@ std::optional<Run> runChecked(char* const* program, bool quiet) {
     return run;
 }
 
-int comparePairs(int pairs, char** limit, char** program, bool quiet) {
-    std::vector<double> limitSeconds, programSeconds, programCpuSeconds, shares;
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+[[noreturn]] void usage() {
+    std::fputs(
+        "usage: velmora-measure [--quiet] -- PROGRAM [ARGS...]\n"
+        "       velmora-measure --pairs N [--quiet] -- REFERENCE [ARGS...] [--and REFERENCE [ARGS...]]...\n"
+        "                       --versus PROGRAM [ARGS...]\n",
+        stderr);
+    std::exit(2);
+}
+
+int compare(int rounds, const std::vector<char**>& references, char** program, bool quiet) {
+    const std::size_t n = references.size();
+    std::vector<std::vector<double>> referenceSeconds(n), shares(n);
+    std::vector<double> programSeconds, programCpuSeconds;
     long peak = 0;
-    for (int i = 0; i < pairs; ++i) {
-        std::optional<Run> a, b;
-        if (i % 2 == 0) {
-            a = runChecked(limit, quiet);
-            if (a) b = runChecked(program, quiet);
-        } else {
-            b = runChecked(program, quiet);
-            if (b) a = runChecked(limit, quiet);
+    for (int round = 1; round <= rounds; ++round) {
+        // The references in the order given with the program last, or the
+        // program first and the references in reverse.
+        std::vector<Run> runs(n);
+        std::optional<Run> measured;
+        for (std::size_t k = 0; k <= n; ++k) {
+            const std::size_t slot = round % 2 ? k : n - k;  // n is the program
+            const auto run = runChecked(slot == n ? program : references[slot], quiet);
+            if (!run) return 1;
+            if (slot == n)
+                measured = run;
+            else
+                runs[slot] = *run;
         }
-        if (!a || !b) return 1;
-        const double share = a->seconds / b->seconds;
-        limitSeconds.push_back(a->seconds);
-        programSeconds.push_back(b->seconds);
-        programCpuSeconds.push_back(b->cpuSeconds);
-        shares.push_back(share);
-        peak = std::max(peak, b->peakKib);
-        std::printf("# pair %d %.6f %.6f %.4f %ld %.6f\n", i + 1, a->seconds, b->seconds, share, b->peakKib,
-                    b->cpuSeconds);
+        programSeconds.push_back(measured->seconds);
+        programCpuSeconds.push_back(measured->cpuSeconds);
+        peak = std::max(peak, measured->peakKib);
+        for (std::size_t r = 0; r < n; ++r) {
+            referenceSeconds[r].push_back(runs[r].seconds);
+            shares[r].push_back(runs[r].seconds / measured->seconds);
+            std::printf("# pair %d %zu %.6f %.6f %.4f %ld %.6f\n", round, r + 1, runs[r].seconds, measured->seconds,
+                        shares[r].back(), measured->peakKib, measured->cpuSeconds);
+        }
     }
-    const auto [low, high] = std::minmax_element(shares.begin(), shares.end());
-    std::printf("%.6f %.6f %.4f %.4f %.4f %ld %.6f\n", median(limitSeconds), median(programSeconds), median(shares),
-                *low, *high, peak, median(programCpuSeconds));
+    for (std::size_t r = 0; r < n; ++r) {
+        const auto [low, high] = std::minmax_element(shares[r].begin(), shares[r].end());
+        std::printf("%.6f %.6f %.4f %.4f %.4f %ld %.6f\n", median(referenceSeconds[r]), median(programSeconds),
+                    median(shares[r]), *low, *high, peak, median(programCpuSeconds));
+    }
     return 0;
 }
 
@@ -166,10 +180,20 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    // Split the rest at --versus into two null-terminated argument vectors.
-    int versus = first;
-    while (versus < argc && std::string_view(argv[versus]) != "--versus") ++versus;
-    if (versus == first || versus + 1 >= argc) usage();
-    argv[versus] = nullptr;
-    return comparePairs(pairs, argv + first, argv + versus + 1, quiet);
+    // Cut the rest at every --and and at --versus into null-terminated
+    // argument vectors: the references, then the program.
+    std::vector<char**> references{argv + first};
+    for (int i = first; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg != "--and" && arg != "--versus") continue;
+        if (i == first || argv[i - 1] == nullptr || i + 1 >= argc) usage();
+        argv[i] = nullptr;
+        references.push_back(argv + i + 1);
+        if (arg == "--versus") {
+            char** program = references.back();
+            references.pop_back();
+            return compare(pairs, references, program, quiet);
+        }
+    }
+    usage();
 }

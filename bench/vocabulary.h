@@ -3,6 +3,10 @@
 // into the encoding of the style it writes (code page 932 for feature-phone
 // books, UTF-8 kept as is for smartphone books).
 //
+// A few entries carry an ASCII ",", ";" or "\", which vCard 3.0 books write as
+// the escapes "\,", "\;" and "\\"; notes and companies hold them, where
+// vCard 2.1 books write them QUOTED-PRINTABLE or need no escape.
+//
 // A few entries are there on purpose because their code page 932 form has 0x5C
 // (the ASCII backslash) as second byte: the family names 表 (95 5C) and 能
 // (94 5C), the given name 圭 (8C 5C) and the company ending in ソ (83 5C). In an
@@ -74,13 +78,14 @@ inline constexpr Place kPlaces[] = {
 };
 
 inline constexpr std::string_view kBuildings[] = {
-    "サンハイツ", "コーポ青葉", "グランメゾン", "レジデンス栄", "ハイム若葉", "ヴィラ表参道",
+    "サンハイツ", "コーポ青葉", "グランメゾン", "レジデンス栄", "ハイム若葉", "ヴィラ表参道", "青葉ビル, A棟",
 };
 
 inline constexpr std::string_view kCompanies[] = {
     "株式会社山田商事", "有限会社青葉工務店", "株式会社マルソ",   "東和電機株式会社",
     "株式会社さくら不動産", "日本橋運輸株式会社", "株式会社ミライ技研", "北斗食品株式会社",
     "株式会社表屋",     "能登観光株式会社",   "医療法人社団緑会", "市立第十中学校",
+    "Example Japan, Inc.",
 };
 
 inline constexpr std::string_view kDepartments[] = {
@@ -108,6 +113,9 @@ inline constexpr std::string_view kNoteSentences[] = {
     "歯科医院、予約はネットからも可。",
     "ソフトボールチームの監督。",
     "実家の隣の方。",
+    "内線は1234; 不在なら代表へ。",
+    "名簿の元は \\\\nas\\共有\\名簿 にある。",
+    "車はグレー, 白のワゴン。",
 };
 
 // Group names as feature phones store them beside a contact (X-GN).
@@ -120,7 +128,7 @@ inline constexpr std::string_view kNicknames[] = {
     "たっちゃん", "ハナ", "しょーた", "ゆみちゃん", "部長", "先輩", "おじさん", "ケンケン",
 };
 
-// Custom labels that smartphone books put on grouped lines (X-ABLabel).
+// Custom labels that books put on grouped lines (X-ABLabel, X-ALIAS).
 inline constexpr std::string_view kLabels[] = {
     "実家", "会社代表", "自宅FAX", "携帯２", "単身赴任先", "学校", "お店の予約",
 };
