@@ -599,7 +599,8 @@ private:
             for (std::size_t i = 0; i < parts.size(); ++i) {
                 if (i > 0) out_ += ';';
                 for (char c : parts[i]) {
-                    const bool escape = d_.escaping == Escaping::vcard30 && std::strchr("\\,;\n", c) && c != 0;
+                    const bool escape =
+                        d_.escaping == Escaping::vcard30 && (c == '\\' || c == ',' || c == ';' || c == '\n');
                     if (escape) out_ += '\\';
                     out_ += escape && c == '\n' ? 'n' : c;
                 }
