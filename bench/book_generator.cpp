@@ -5,16 +5,17 @@
 #include "book_generator.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <initializer_list>
 #include <optional>
 #include <random>
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
@@ -35,7 +36,6 @@ public:
     std::uint32_t below(std::uint32_t n) { return static_cast<std::uint32_t>((next() >> 32) % n); }
     std::uint32_t between(std::uint32_t low, std::uint32_t high) { return low + below(high - low + 1); }
     bool percent(std::uint32_t p) { return p >= 100 || below(100) < p; }
-
     template <typename List>
     const auto& pick(const List& items) {
         return items[below(static_cast<std::uint32_t>(std::size(items)))];
@@ -44,9 +44,6 @@ public:
 private:
     std::mt19937_64 engine_;
 };
-
-// ---------------------------------------------------------------------------
-// What a dialect is made of.
 
 enum class TextEncoding : std::uint8_t { cp932, utf8 };
 
@@ -59,28 +56,21 @@ enum class ReadingForm : std::uint8_t { halfWidthKatakana, fullWidthKatakana, hi
 enum class Escaping : std::uint8_t { none, vcard30 };
 
 // What a line of a dialect's table writes after its name and parameters.
+// clang-format off
 enum class Value : std::uint8_t {
     line,             // nothing: the head is the whole line
     setting,          // one of `choices`, each "#" in it a random digit
-    name,             // N: family and given name
-    fullName,         // FN
+    name, fullName,   // N and FN
     reading,          // SOUND: both readings, laid out as N
-    familyReading,    // X-PHONETIC-LAST-NAME
-    givenReading,     // X-PHONETIC-FIRST-NAME
-    sortString,       // both readings in one
-    nickname,         //
+    familyReading, givenReading, sortString,
+    nickname, group, organization, title, address, note, email,
     androidNickname,  // a nickname in Android's fifteen-component custom row
-    group,            // a group name the phone keeps beside the contact
-    organization,     // company, and a department in most
-    title,            //
-    address,          // ADR's seven components
-    note,             // sentences, some with line breaks
-    telephones,       // the dialect's telephone lines
-    emails,           // the dialect's e-mail lines
+    telephone,        // a "*" in the head is a custom label, QUOTED-PRINTABLE encoded
     birthday,         // `choices`: what stands between year, month and day
     url,              // `choices`: how the address begins
-    photo,            // a BASE64 photo folded as the dialect folds it
+    photo,            // BASE64 data folded as the dialect folds it
 };
+// clang-format on
 
 // `percent` of a line written exactly when the line before it was.
 constexpr std::uint8_t kWithPrevious = 255;
@@ -97,30 +87,12 @@ struct Line {
     std::string_view choices = {};
 };
 
-struct Weighted {
-    std::string_view head;
-    std::uint8_t weight;
-};
-
-// Between `fewest` and `most` lines, each head drawn by its weight. A "*" in a
-// head stands for a custom label, QUOTED-PRINTABLE encoded.
-struct Repeated {
-    std::span<const Weighted> heads;
-    std::uint8_t fewest = 0, most = 0;
-};
-
 struct Photo {
-    std::uint32_t smallest = 0, largest = 0;  // bytes before BASE64 encoding
+    std::uint32_t smallest = 0, largest = 0;  // BASE64 characters
     std::uint8_t width = 76;                  // longest physical line
     std::string_view indent = " ";            // what begins every further line
     bool dataOnHeadLine = false;
     bool emptyLineAfter = false;  // as vCard 2.1 ends a BASE64 value
-};
-
-// How often notes are long, and how many sentences a long one has.
-struct LongNotes {
-    std::uint8_t percent = 0;
-    std::uint8_t fewest = 0, most = 0;
 };
 
 struct Dialect {
@@ -133,51 +105,48 @@ struct Dialect {
     std::string_view qpTag = {};     // and QUOTED-PRINTABLE
     std::uint8_t qpWidth = 75;       // soft line breaks keep lines within this + 1
     std::string_view noteBreak = "\r\n";
-    bool bareAscii = false;           // ASCII-only text written without parameters
-    std::uint8_t latinPercent = 0;    // contacts whose name is in Latin letters
-    std::uint8_t digitsOnly = 0;      // share of numbers written without hyphens
-    std::string_view itemLabel = {};  // the property that labels a group
-    LongNotes longNotes = {};
-    Repeated telephones = {}, emails = {};
+    std::uint8_t latinPercent = 0;            // Latin names; ASCII-only text then goes without parameters
+    std::uint8_t digitsOnly = 0;              // share of numbers written without hyphens
+    std::string_view itemLabel = {};          // the property that labels a group
+    std::array<std::uint8_t, 3> longNotes{};  // share of long notes, fewest and most sentences
     Photo photo = {};
     std::span<const Line> lines = {};
 };
 
-// ---------------------------------------------------------------------------
-// The dialects, laid out by hand: several rows to a line.
+// The dialects, laid out by hand: several rows to a line. The telephone and
+// e-mail heads repeat as often as they are common; a contact has one line of
+// each, and more in a falling share of the contacts.
 // clang-format off
 namespace dialects {
 using enum Value;
 
 // Feature phone, vCard 2.1 in code page 932: names, addresses and notes often
 // QUOTED-PRINTABLE, half-width readings, photos followed by an empty line.
-constexpr Weighted kFeatureTel[] = {
-    {"TEL;CELL", 30}, {"TEL;PREF;CELL", 10}, {"TEL;HOME", 15}, {"TEL;VOICE", 10}, {"TEL;WORK", 12},
-    {"TEL;WORK;FAX", 6}, {"TEL;PREF", 5}, {"TEL;WORK;CELL", 5}, {"TEL", 7}};
-constexpr Weighted kFeatureEmail[] = {
-    {"EMAIL;INTERNET", 2}, {"EMAIL;HOME", 1}, {"EMAIL;WORK", 1}, {"EMAIL;CELL", 1}, {"EMAIL", 1}};
+constexpr std::string_view kFeatureTel = "TEL;CELL|TEL;CELL|TEL;CELL|TEL;PREF;CELL|TEL;HOME|TEL;HOME|TEL;VOICE|"
+    "TEL;WORK|TEL;WORK|TEL;WORK;FAX|TEL;PREF|TEL;WORK;CELL|TEL";
+constexpr std::string_view kFeatureEmail = "EMAIL;INTERNET|EMAIL;INTERNET|EMAIL;HOME|EMAIL;WORK|EMAIL;CELL|EMAIL";
 constexpr Line kFeature[] = {
     {line, "BEGIN:VCARD"}, {line, "VERSION:2.1"},
     {name, "N", 100, 50}, {fullName, "FN", 30}, {reading, "SOUND;X-IRMC-N", 85},
-    {telephones, ""}, {emails, ""}, {birthday, "BDAY", 30}, {organization, "ORG", 35},
-    {address, "ADR;HOME", 40, 80}, {url, "URL", 10, 0, "http://www."}, {note, "NOTE", 30, 100},
-    {photo, "PHOTO;ENCODING=BASE64;TYPE=JPEG", 8}, {setting, "X-IRMC-LUID", 100, 0, "######"},
+    {telephone, kFeatureTel}, {telephone, kFeatureTel, 75}, {telephone, kFeatureTel, 50}, {telephone, kFeatureTel, 25},
+    {email, kFeatureEmail, 75}, {email, kFeatureEmail, 50}, {email, kFeatureEmail, 25},
+    {birthday, "BDAY", 30}, {organization, "ORG", 35}, {address, "ADR;HOME", 40, 80}, {url, "URL", 10, 0, "http://www."},
+    {note, "NOTE", 30, 100}, {photo, "PHOTO;ENCODING=BASE64;TYPE=JPEG", 8}, {setting, "X-IRMC-LUID", 100, 0, "######"},
     {line, "END:VCARD"}};
 
 // Carrier A: a dozen short settings lines of the handset after the contact's
 // own, numbers without hyphens, long notes.
-constexpr Weighted kCarrierATel[] = {
-    {"TEL;CELL;VOICE", 35}, {"TEL;HOME;VOICE", 20}, {"TEL;WORK;VOICE", 15}, {"TEL;PREF;CELL;VOICE", 8},
-    {"TEL;HOME;FAX", 5}, {"TEL;WORK;FAX", 5}, {"TEL;VOICE", 7}, {"TEL;PAGER", 2}, {"TEL;CAR;VOICE", 3}};
-constexpr Weighted kCarrierAEmail[] = {
-    {"EMAIL;INTERNET;CELL", 3}, {"EMAIL;INTERNET", 2}, {"EMAIL;INTERNET;PREF", 1}, {"EMAIL;INTERNET;HOME", 1},
-    {"EMAIL;INTERNET;WORK", 1}};
+constexpr std::string_view kCarrierATel = "TEL;CELL;VOICE|TEL;CELL;VOICE|TEL;CELL;VOICE|TEL;HOME;VOICE|TEL;HOME;VOICE|"
+    "TEL;WORK;VOICE|TEL;PREF;CELL;VOICE|TEL;HOME;FAX|TEL;WORK;FAX|TEL;VOICE|TEL;PAGER|TEL;CAR;VOICE";
+constexpr std::string_view kCarrierAEmail = "EMAIL;INTERNET;CELL|EMAIL;INTERNET;CELL|EMAIL;INTERNET|EMAIL;INTERNET;PREF|"
+    "EMAIL;INTERNET;HOME|EMAIL;INTERNET;WORK";
 constexpr Line kCarrierA[] = {
     {line, "BEGIN:VCARD"}, {line, "VERSION:2.1"},
     {name, "N", 100, 70}, {fullName, "FN", 60, 70}, {reading, "SOUND;X-IRMC-N", 90},
-    {telephones, ""}, {emails, ""}, {address, "ADR;HOME", 35, 100}, {organization, "ORG", 25, 100},
-    {birthday, "BDAY", 25}, {url, "URL", 5, 0, "http://www."}, {note, "NOTE", 35, 100},
-    {photo, "PHOTO;ENCODING=BASE64;TYPE=JPEG", 6},
+    {telephone, kCarrierATel}, {telephone, kCarrierATel, 67}, {telephone, kCarrierATel, 33},
+    {email, kCarrierAEmail, 67}, {email, kCarrierAEmail, 33},
+    {address, "ADR;HOME", 35, 100}, {organization, "ORG", 25, 100}, {birthday, "BDAY", 25},
+    {url, "URL", 5, 0, "http://www."}, {note, "NOTE", 35, 100}, {photo, "PHOTO;ENCODING=BASE64;TYPE=JPEG", 6},
     {setting, "X-CLASS", 100, 0, "PUBLIC|PUBLIC|PRIVATE"}, {setting, "X-REDUCTION"}, {setting, "X-NO"},
     {setting, "X-DCM-HMN-MODE", 100, 0, "||||1"}, {setting, "X-GNO", 100, 0, "#|1#"}, {group, "X-GN"},
     {setting, "X-DCM-RINGTONE", 100, 0, "||##"}, {setting, "X-DCM-SECRET", 100, 0, "0|0|0|0|0|0|0|0|0|1"},
@@ -187,14 +156,15 @@ constexpr Line kCarrierA[] = {
 // Carrier B: every text value QUOTED-PRINTABLE with ENCODING before CHARSET,
 // extra numbers and addresses on grouped lines labelled by X-ALIAS, photos
 // whose data begins on the PHOTO line, an empty line after every contact.
-constexpr Weighted kCarrierBTel[] = {
-    {"TEL;PREF;CELL", 30}, {"TEL;CELL", 20}, {"TEL;HOME", 20}, {"TEL;WORK", 15}, {"TEL;FAX", 5},
-    {"TEL;VOICE", 10}, {"item.TEL;VOICE", 15}};
-constexpr Weighted kCarrierBEmail[] = {
-    {"EMAIL;INTERNET;CELL", 3}, {"EMAIL;INTERNET", 2}, {"item.EMAIL;INTERNET;WORK", 1}};
+constexpr std::string_view kCarrierBTel = "TEL;PREF;CELL|TEL;PREF;CELL|TEL;CELL|TEL;HOME|TEL;HOME|TEL;WORK|TEL;FAX|"
+    "TEL;VOICE|item.TEL;VOICE";
+constexpr std::string_view kCarrierBEmail = "EMAIL;INTERNET;CELL|EMAIL;INTERNET;CELL|EMAIL;INTERNET|"
+    "item.EMAIL;INTERNET;WORK";
 constexpr Line kCarrierB[] = {
     {line, "BEGIN:VCARD"}, {line, "VERSION:2.1"},
-    {name, "N", 100, 100}, {reading, "SOUND;X-IRMC-N", 80, 100}, {telephones, ""}, {emails, ""},
+    {name, "N", 100, 100}, {reading, "SOUND;X-IRMC-N", 80, 100},
+    {telephone, kCarrierBTel}, {telephone, kCarrierBTel, 67}, {telephone, kCarrierBTel, 33},
+    {email, kCarrierBEmail, 67}, {email, kCarrierBEmail, 33},
     {address, "ADR;HOME|ADR;HOME|ADR;HOME|ADR;WORK", 40, 100}, {organization, "ORG", 30, 100},
     {birthday, "BDAY", 30, 0, "|-"}, {note, "NOTE", 40, 100},
     {setting, "X-GNO", 100, 0, "#|1#"}, {group, "X-GN", 100, 100}, {setting, "X-MEMORY-NO", 100, 0, "###"},
@@ -206,14 +176,14 @@ constexpr Line kCarrierB[] = {
 // Carrier C: plain names with CHARSET=Shift_JIS in mixed case, full-width
 // readings, the bare QUOTED-PRINTABLE parameter, X-MOBILE- settings lines,
 // photos at the end of the contact without an empty line after them.
-constexpr Weighted kCarrierCTel[] = {
-    {"TEL;CELL", 40}, {"TEL;HOME", 20}, {"TEL;WORK;VOICE", 15}, {"TEL;WORK;FAX", 5}, {"TEL;FAX", 5},
-    {"TEL", 10}, {"TEL;X-OTHER", 5}};
-constexpr Weighted kCarrierCEmail[] = {
-    {"EMAIL;INTERNET", 1}, {"EMAIL;CELL", 1}, {"EMAIL;HOME", 1}, {"EMAIL;WORK", 1}, {"EMAIL", 1}};
+constexpr std::string_view kCarrierCTel = "TEL;CELL|TEL;CELL|TEL;CELL|TEL;HOME|TEL;HOME|TEL;WORK;VOICE|TEL;WORK;FAX|"
+    "TEL;FAX|TEL|TEL;X-OTHER";
+constexpr std::string_view kCarrierCEmail = "EMAIL;INTERNET|EMAIL;CELL|EMAIL;HOME|EMAIL;WORK|EMAIL";
 constexpr Line kCarrierC[] = {
     {line, "BEGIN:VCARD"}, {line, "VERSION:2.1"},
-    {name, "N"}, {fullName, "FN"}, {reading, "SOUND;X-IRMC-N", 85}, {telephones, ""}, {emails, ""},
+    {name, "N"}, {fullName, "FN"}, {reading, "SOUND;X-IRMC-N", 85},
+    {telephone, kCarrierCTel}, {telephone, kCarrierCTel, 75}, {telephone, kCarrierCTel, 50}, {telephone, kCarrierCTel, 25},
+    {email, kCarrierCEmail, 75}, {email, kCarrierCEmail, 50}, {email, kCarrierCEmail, 25},
     {address, "ADR;HOME", 45, 60}, {organization, "ORG", 30}, {title, "TITLE", 10}, {birthday, "BDAY", 30},
     {url, "URL", 8, 0, "http://"}, {note, "NOTE", 30, 100},
     {setting, "X-GNO", 100, 0, "#|1#"}, {group, "X-MOBILE-GROUP"},
@@ -226,33 +196,33 @@ constexpr Line kCarrierC[] = {
 // Android, vCard 2.1: every text value in UTF-8 QUOTED-PRINTABLE, Latin names
 // without any charset, typed labels inside X-CUSTOM(...), nicknames in
 // X-ANDROID-CUSTOM rows, photos indented by two blanks.
-constexpr Weighted kAndroidTel[] = {
-    {"TEL;CELL", 45}, {"TEL;HOME", 20}, {"TEL;WORK", 15}, {"TEL;FAX", 4}, {"TEL;WORK;FAX", 4}, {"TEL;VOICE", 6},
-    {"TEL;PAGER", 1}, {"TEL;X-CUSTOM(CHARSET=UTF-8,ENCODING=QUOTED-PRINTABLE,*)", 5}};
-constexpr Weighted kAndroidEmail[] = {
-    {"EMAIL;HOME", 1}, {"EMAIL;WORK", 1}, {"EMAIL;CELL", 1}, {"EMAIL;OTHER", 1}, {"EMAIL;INTERNET", 1}};
+constexpr std::string_view kAndroidTel = "TEL;CELL|TEL;CELL|TEL;CELL|TEL;CELL|TEL;HOME|TEL;HOME|TEL;WORK|TEL;FAX|"
+    "TEL;WORK;FAX|TEL;VOICE|TEL;PAGER|TEL;X-CUSTOM(CHARSET=UTF-8,ENCODING=QUOTED-PRINTABLE,*)";
+constexpr std::string_view kAndroidEmail = "EMAIL;HOME|EMAIL;WORK|EMAIL;CELL|EMAIL;OTHER|EMAIL;INTERNET";
 constexpr Line kAndroid[] = {
     {line, "BEGIN:VCARD"}, {line, "VERSION:2.1"},
     {name, "N", 100, 100}, {fullName, "FN", 100, 100},
     {givenReading, "X-PHONETIC-FIRST-NAME", 70, 100}, {familyReading, "X-PHONETIC-LAST-NAME", kWithPrevious, 100},
-    {telephones, ""}, {emails, ""}, {address, "ADR;HOME|ADR;HOME|ADR;HOME|ADR;WORK", 35, 100},
+    {telephone, kAndroidTel}, {telephone, kAndroidTel, 75}, {telephone, kAndroidTel, 50}, {telephone, kAndroidTel, 25},
+    {email, kAndroidEmail, 75}, {email, kAndroidEmail, 50}, {email, kAndroidEmail, 25},
+    {address, "ADR;HOME|ADR;HOME|ADR;HOME|ADR;WORK", 35, 100},
     {organization, "ORG", 35, 100}, {title, "TITLE", 14, 100}, {url, "URL", 10, 0, "https://"},
     {note, "NOTE", 30, 100}, {birthday, "BDAY", 25, 0, "-"}, {androidNickname, "X-ANDROID-CUSTOM", 10, 100},
     {photo, "PHOTO;ENCODING=BASE64;JPEG", 12}, {line, "END:VCARD"}};
 
 // A smartphone's vCard 3.0: UTF-8 without CHARSET, TYPE= lists and repeated
 // type= parameters side by side, grouped lines with X-ABLabel, escapes.
-constexpr Weighted kSmartTel[] = {
-    {"TEL;TYPE=CELL", 25}, {"TEL;type=CELL;type=VOICE", 20}, {"TEL;TYPE=HOME,VOICE", 15},
-    {"TEL;type=WORK;type=VOICE", 10}, {"TEL;TYPE=WORK,FAX", 6}, {"TEL;type=CELL;type=VOICE;type=pref", 10},
-    {"TEL;TYPE=VOICE", 5}, {"item.TEL", 6}};
-constexpr Weighted kSmartEmail[] = {
-    {"EMAIL;TYPE=INTERNET,HOME", 3}, {"EMAIL;type=INTERNET;type=WORK", 2}, {"EMAIL;TYPE=INTERNET", 1},
-    {"EMAIL;type=INTERNET;type=HOME;type=pref", 2}, {"item.EMAIL;type=INTERNET", 1}};
+constexpr std::string_view kSmartTel = "TEL;TYPE=CELL|TEL;TYPE=CELL|TEL;type=CELL;type=VOICE|TEL;type=CELL;type=VOICE|"
+    "TEL;TYPE=HOME,VOICE|TEL;TYPE=HOME,VOICE|TEL;type=WORK;type=VOICE|TEL;TYPE=WORK,FAX|"
+    "TEL;type=CELL;type=VOICE;type=pref|TEL;TYPE=VOICE|item.TEL";
+constexpr std::string_view kSmartEmail = "EMAIL;TYPE=INTERNET,HOME|EMAIL;TYPE=INTERNET,HOME|EMAIL;type=INTERNET;type=WORK|"
+    "EMAIL;TYPE=INTERNET|EMAIL;type=INTERNET;type=HOME;type=pref|item.EMAIL;type=INTERNET";
 constexpr Line kSmart[] = {
     {line, "BEGIN:VCARD"}, {line, "VERSION:3.0"}, {name, "N"}, {fullName, "FN"},
     {familyReading, "X-PHONETIC-LAST-NAME", 50}, {givenReading, "X-PHONETIC-FIRST-NAME", kWithPrevious},
-    {sortString, "SORT-STRING", 15}, {telephones, ""}, {emails, ""},
+    {sortString, "SORT-STRING", 15},
+    {telephone, kSmartTel}, {telephone, kSmartTel, 75}, {telephone, kSmartTel, 50}, {telephone, kSmartTel, 25},
+    {email, kSmartEmail, 75}, {email, kSmartEmail, 50}, {email, kSmartEmail, 25},
     {address, "item.ADR;type=HOME|ADR;TYPE=HOME|ADR;TYPE=WORK|item.ADR;type=WORK", 40},
     {organization, "ORG", 35}, {title, "TITLE", 12}, {birthday, "BDAY", 30, 0, "-"},
     {url, "URL|item.URL", 15, 0, "https\\://www.|https://www."}, {note, "NOTE", 30},
@@ -260,18 +230,18 @@ constexpr Line kSmart[] = {
 
 // The iPhone's vCard 3.0: as the smartphone's, with PRODID, hiragana readings,
 // lower-case type= parameters only, and more of the contact on grouped lines.
-constexpr Weighted kIphoneTel[] = {
-    {"TEL;type=CELL;type=VOICE;type=pref", 30}, {"TEL;type=CELL;type=VOICE", 15}, {"TEL;type=HOME;type=VOICE", 20},
-    {"TEL;type=WORK;type=VOICE", 15}, {"TEL;type=MAIN", 5}, {"TEL;type=HOME;type=FAX", 3},
-    {"TEL;type=WORK;type=FAX", 4}, {"TEL;type=OTHER;type=VOICE", 3}, {"TEL;type=PAGER", 1}, {"item.TEL", 4}};
-constexpr Weighted kIphoneEmail[] = {
-    {"EMAIL;type=INTERNET;type=HOME;type=pref", 4}, {"EMAIL;type=INTERNET;type=WORK", 2},
-    {"EMAIL;type=INTERNET;type=HOME", 1}, {"item.EMAIL;type=INTERNET", 2}};
+constexpr std::string_view kIphoneTel = "TEL;type=CELL;type=VOICE;type=pref|TEL;type=CELL;type=VOICE;type=pref|"
+    "TEL;type=CELL;type=VOICE|TEL;type=HOME;type=VOICE|TEL;type=HOME;type=VOICE|TEL;type=WORK;type=VOICE|"
+    "TEL;type=MAIN|TEL;type=HOME;type=FAX|TEL;type=WORK;type=FAX|TEL;type=OTHER;type=VOICE|TEL;type=PAGER|item.TEL";
+constexpr std::string_view kIphoneEmail = "EMAIL;type=INTERNET;type=HOME;type=pref|EMAIL;type=INTERNET;type=WORK|"
+    "EMAIL;type=INTERNET;type=HOME|item.EMAIL;type=INTERNET";
 constexpr Line kIphone[] = {
     {line, "BEGIN:VCARD"}, {line, "VERSION:3.0"}, {line, "PRODID:-//Example Inc.//Phone OS 17.5//EN"},
     {name, "N"}, {fullName, "FN"},
     {familyReading, "X-PHONETIC-LAST-NAME", 60}, {givenReading, "X-PHONETIC-FIRST-NAME", kWithPrevious},
-    {nickname, "NICKNAME", 8}, {organization, "ORG", 30}, {title, "TITLE", 12}, {emails, ""}, {telephones, ""},
+    {nickname, "NICKNAME", 8}, {organization, "ORG", 30}, {title, "TITLE", 12},
+    {email, kIphoneEmail, 67}, {email, kIphoneEmail, 33},
+    {telephone, kIphoneTel}, {telephone, kIphoneTel, 75}, {telephone, kIphoneTel, 50}, {telephone, kIphoneTel, 25},
     {address, "item.ADR;type=HOME;type=pref|item.ADR;type=HOME;type=pref|item.ADR;type=WORK;type=pref", 35},
     {url, "item.URL;type=pref", 10, 0, "https\\://www.|https://www."},
     {birthday, "BDAY;value=date|BDAY", 30, 0, "-"}, {nickname, "item.X-ABRELATEDNAMES;type=pref", 5},
@@ -280,43 +250,29 @@ constexpr Line kIphone[] = {
 constexpr Dialect kDialects[] = {
     {.style = BookStyle::feature, .name = "feature",
      .plainTag = ";CHARSET=SHIFT_JIS", .qpTag = ";CHARSET=SHIFT_JIS;ENCODING=QUOTED-PRINTABLE",
-     .telephones = {kFeatureTel, 1, 4}, .emails = {kFeatureEmail, 0, 3},
-     .photo = {2048, 8192, 77, " ", false, true}, .lines = kFeature},
+     .photo = {2732, 10924, 77, " ", false, true}, .lines = kFeature},
     {.style = BookStyle::smart, .name = "smart", .encoding = TextEncoding::utf8,
      .readings = ReadingForm::fullWidthKatakana, .escaping = Escaping::vcard30, .itemLabel = "X-ABLabel",
-     .telephones = {kSmartTel, 1, 4}, .emails = {kSmartEmail, 0, 3},
-     .photo = {6144, 24576, 75, " ", true, false}, .lines = kSmart},
+     .photo = {8192, 32768, 75, " ", true, false}, .lines = kSmart},
     {.style = BookStyle::carrierA, .name = "carrier-a",
      .plainTag = ";CHARSET=SHIFT_JIS", .qpTag = ";CHARSET=SHIFT_JIS;ENCODING=QUOTED-PRINTABLE", .digitsOnly = 100,
-     .longNotes = {25, 6, 18}, .telephones = {kCarrierATel, 1, 3}, .emails = {kCarrierAEmail, 0, 2},
-     .photo = {2048, 9216, 76, " ", false, true}, .lines = kCarrierA},
+     .longNotes = {25, 6, 18}, .photo = {2732, 12288, 76, " ", false, true}, .lines = kCarrierA},
     {.style = BookStyle::carrierB, .name = "carrier-b",
      .plainTag = ";CHARSET=SHIFT_JIS", .qpTag = ";ENCODING=QUOTED-PRINTABLE;CHARSET=SHIFT_JIS", .itemLabel = "X-ALIAS",
-     .longNotes = {30, 5, 20}, .telephones = {kCarrierBTel, 1, 3}, .emails = {kCarrierBEmail, 0, 2},
-     .photo = {2048, 12288, 76, " ", true, true}, .lines = kCarrierB},
+     .longNotes = {30, 5, 20}, .photo = {2732, 16384, 76, " ", true, true}, .lines = kCarrierB},
     {.style = BookStyle::carrierC, .name = "carrier-c", .readings = ReadingForm::fullWidthKatakana,
      .plainTag = ";CHARSET=Shift_JIS", .qpTag = ";CHARSET=Shift_JIS;QUOTED-PRINTABLE", .qpWidth = 72,
-     .digitsOnly = 50, .longNotes = {20, 4, 14}, .telephones = {kCarrierCTel, 1, 4}, .emails = {kCarrierCEmail, 0, 3},
-     .photo = {1024, 6144, 72, " ", false, false}, .lines = kCarrierC},
+     .digitsOnly = 50, .longNotes = {20, 4, 14}, .photo = {1364, 8192, 72, " ", false, false}, .lines = kCarrierC},
     {.style = BookStyle::android, .name = "android", .encoding = TextEncoding::utf8,
      .readings = ReadingForm::fullWidthKatakana, .plainTag = ";CHARSET=UTF-8",
-     .qpTag = ";CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE", .noteBreak = "\n", .bareAscii = true, .latinPercent = 10,
-     .digitsOnly = 30, .longNotes = {20, 5, 16}, .telephones = {kAndroidTel, 1, 4}, .emails = {kAndroidEmail, 0, 3},
-     .photo = {3072, 20480, 76, "  ", true, true}, .lines = kAndroid},
+     .qpTag = ";CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE", .noteBreak = "\n", .latinPercent = 10,
+     .digitsOnly = 30, .longNotes = {20, 5, 16}, .photo = {4096, 27308, 76, "  ", true, true}, .lines = kAndroid},
     {.style = BookStyle::iphone, .name = "iphone", .encoding = TextEncoding::utf8, .readings = ReadingForm::hiragana,
      .escaping = Escaping::vcard30, .itemLabel = "X-ABLabel", .longNotes = {20, 4, 14},
-     .telephones = {kIphoneTel, 1, 4}, .emails = {kIphoneEmail, 0, 2},
-     .photo = {3072, 30720, 75, " ", true, false}, .lines = kIphone},
+     .photo = {4096, 40960, 75, " ", true, false}, .lines = kIphone},
 };
 }  // namespace dialects
 // clang-format on
-
-const Dialect& dialect(BookStyle style) {
-    return *std::ranges::find(dialects::kDialects, style, &Dialect::style);
-}
-
-// ---------------------------------------------------------------------------
-// The word lists in a book's encoding.
 
 // A word of the lists in code page 932, exactly as written: a word with a
 // character that the code page has no code for (or only a best fit) stops
@@ -341,10 +297,8 @@ std::string wideReading(std::string_view halfWidth, ReadingForm form) {
         u"ワン";
     std::u16string wide;
     for (std::size_t i = 0; i + 2 < halfWidth.size(); i += 3) {  // three UTF-8 bytes each
-        const auto b0 = static_cast<unsigned char>(halfWidth[i]);
-        const auto b1 = static_cast<unsigned char>(halfWidth[i + 1]);
-        const auto b2 = static_cast<unsigned char>(halfWidth[i + 2]);
-        const char32_t cp = ((b0 & 0x0F) << 12) | ((b1 & 0x3F) << 6) | (b2 & 0x3F);
+        const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(halfWidth[i + k]); };
+        const char32_t cp = ((byte(0) & 0x0F) << 12) | ((byte(1) & 0x3F) << 6) | (byte(2) & 0x3F);
         if (cp == 0xFF9E && !wide.empty()) {
             wide.back() = wide.back() == u'ウ' ? u'ヴ' : static_cast<char16_t>(wide.back() + 1);
         } else if (cp == 0xFF9F && !wide.empty()) {
@@ -353,27 +307,23 @@ std::string wideReading(std::string_view halfWidth, ReadingForm form) {
             wide.push_back(kFull[cp - 0xFF66]);
         }
     }
-    if (form == ReadingForm::hiragana) {
-        for (char16_t& c : wide) {
-            if (c >= u'ァ' && c <= u'ヶ' && c != u'ヴ') c = static_cast<char16_t>(c - 0x60);
-        }
-    }
     std::string out;
     for (char16_t c : wide) {  // all of them lie in U+3000..U+30FF: three bytes each
-        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        if (form == ReadingForm::hiragana && c >= u'ァ' && c <= u'ヶ' && c != u'ヴ')
+            c = static_cast<char16_t>(c - 0x60);
+        out += {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
+                static_cast<char>(0x80 | (c & 0x3F))};
     }
     return out;
 }
 
+// The word lists of vocabulary.h in a book's encoding.
 struct Name {
     std::string text, reading, romaji;
 };
 struct Place {
     std::string region, locality, street, postalPrefix;
 };
-
 struct Words {
     std::vector<Name> family, given;
     std::vector<Place> places;
@@ -383,73 +333,51 @@ struct Words {
     explicit Words(const Dialect& d) {
         const bool toCp932 = d.encoding == TextEncoding::cp932;
         auto encode = [&](std::string_view utf8) { return toCp932 ? cp932(utf8) : std::string(utf8); };
-        auto reading = [&](std::string_view halfWidth) {
-            return encode(d.readings == ReadingForm::halfWidthKatakana ? std::string(halfWidth)
-                                                                       : wideReading(halfWidth, d.readings));
-        };
         auto names = [&](std::span<const PersonName> list, std::vector<Name>& to) {
-            for (const auto& n : list) to.push_back({encode(n.kanji), reading(n.reading), std::string(n.romaji)});
-        };
-        auto words = [&](std::span<const std::string_view> list, std::vector<std::string>& to) {
-            for (auto s : list) to.push_back(encode(s));
+            for (const auto& n : list) {
+                const bool half = d.readings == ReadingForm::halfWidthKatakana;
+                to.push_back({encode(n.kanji),
+                              encode(half ? std::string(n.reading) : wideReading(n.reading, d.readings)),
+                              std::string(n.romaji)});
+            }
         };
         names(kFamilyNames, family);
         names(kGivenNames, given);
         for (const auto& p : kPlaces)
             places.push_back({encode(p.region), encode(p.locality), encode(p.street), std::string(p.postalPrefix)});
-        words(kBuildings, buildings);
-        words(kCompanies, companies);
-        words(kDepartments, departments);
-        words(kTitles, titles);
-        words(kNoteSentences, notes);
-        words(kGroups, groups);
-        words(kNicknames, nicknames);
-        words(kLabels, labels);
+        const std::pair<std::span<const std::string_view>, std::vector<std::string>*> lists[] = {
+            {kBuildings, &buildings}, {kCompanies, &companies}, {kDepartments, &departments}, {kTitles, &titles},
+            {kNoteSentences, &notes}, {kGroups, &groups},       {kNicknames, &nicknames},     {kLabels, &labels}};
+        for (const auto& [from, to] : lists)
+            for (auto s : from) to->push_back(encode(s));
         country = encode("日本");
         nameSpace = toCp932 ? encode("　") : " ";
     }
 };
 
 constexpr char kHex[] = "0123456789ABCDEF";
-constexpr char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
-// `size` random bytes that start like a JPEG file, BASE64 encoded on one line.
-std::string photoBase64(Random& random, std::size_t size) {
-    std::string raw(size + 8, '\0');
-    for (std::size_t i = 0; i < size; i += 8) {
-        const std::uint64_t r = random.next();
-        std::memcpy(raw.data() + i, &r, 8);
-    }
-    static constexpr unsigned char kJpegStart[] = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J', 'F', 'I', 'F', 0x00};
-    std::memcpy(raw.data(), kJpegStart, std::min(size, sizeof kJpegStart));
-    std::string out;
-    for (std::size_t i = 0; i < size; i += 3) {
-        const auto byte = [&](std::size_t k) { return k < size ? static_cast<unsigned char>(raw[k]) : 0u; };
-        const std::uint32_t v = byte(i) << 16 | byte(i + 1) << 8 | byte(i + 2);
-        out.push_back(kBase64[v >> 18]);
-        out.push_back(kBase64[(v >> 12) & 63]);
-        out.push_back(i + 1 < size ? kBase64[(v >> 6) & 63] : '=');
-        out.push_back(i + 2 < size ? kBase64[v & 63] : '=');
-    }
-    return out;
-}
-
-// ---------------------------------------------------------------------------
-// Writing one contact from a dialect's table.
-
+// Writes contacts from a dialect's table.
 class ContactWriter {
 public:
-    ContactWriter(const Dialect& d, const Words& w, Random& r, std::string& out, std::string_view eol)
-        : d_(d), w_(w), random_(r), out_(out), eol_(eol) {}
+    ContactWriter(BookStyle style, LineEnd lineEnd, std::uint64_t seed)
+        : d_(*std::ranges::find(dialects::kDialects, style, &Dialect::style)),
+          w_(d_),
+          // Each dialect draws its own sequence from the seed.
+          random_((seed * 2) ^ (static_cast<std::uint64_t>(style) << 56)),
+          eol_(lineEnd == LineEnd::crlf ? "\r\n" : "\n") {}
 
-    void write() {
+    void write(std::string& out) {
+        out_ = &out;
+        item_ = 0;
         family_ = &random_.pick(w_.family);
         given_ = &random_.pick(w_.given);
-        if (d_.latinPercent > 0 && random_.percent(d_.latinPercent)) {
-            latinFamily_ = latin(*family_);
-            latinGiven_ = latin(*given_);
-            family_ = &latinFamily_;
-            given_ = &latinGiven_;
+        if (d_.latinPercent > 0 && random_.percent(d_.latinPercent)) {  // without a reading
+            latin_[0] = {family_->romaji, "", family_->romaji};
+            latin_[1] = {given_->romaji, "", given_->romaji};
+            for (Name& n : latin_) n.text[0] = static_cast<char>(n.text[0] - 'a' + 'A');
+            family_ = &latin_[0];
+            given_ = &latin_[1];
         }
         bool previous = false;
         for (const Line& line : d_.lines) {
@@ -459,13 +387,6 @@ public:
     }
 
 private:
-    // The contact's name in Latin letters, without a reading.
-    static Name latin(const Name& name) {
-        std::string text = name.romaji;
-        text[0] = static_cast<char>(text[0] - 'a' + 'A');
-        return {text, "", name.romaji};
-    }
-
     // Writes the line; false when the contact has nothing for it.
     bool writeLine(const Line& line) {
         const Name& family = *family_;
@@ -473,6 +394,7 @@ private:
         const bool hasReading = !family.reading.empty();
         const std::string_view head = alternative(line.head);
         const std::uint8_t qp = line.qp;
+        std::string& out = *out_;
         switch (line.value) {
         case Value::name:
             return text(head, qp, {family.text, given.text, "", "", ""});
@@ -503,36 +425,35 @@ private:
             return address(head, qp);
         case Value::note:
             return text(head, qp, {note()});
-        case Value::telephones:
-            return repeat(d_.telephones, [&](std::string_view h) { telephone(h); });
-        case Value::emails:
-            return repeat(d_.emails, [&](std::string_view h) { email(h); });
         case Value::photo:
             return photo(head);
         case Value::line:
-            out_ += head;
+            out += head;
             break;
         case Value::setting:
             putHead(head);
-            out_ += ':';
-            for (char c : alternative(line.choices)) out_ += c == '#' ? static_cast<char>('0' + random_.below(10)) : c;
+            for (char c : alternative(line.choices)) out += c == '#' ? static_cast<char>('0' + random_.below(10)) : c;
+            break;
+        case Value::telephone:
+            telephone(head);
+            break;
+        case Value::email:
+            email(head);
             break;
         case Value::birthday: {
             const std::string_view separator = alternative(line.choices);
             putHead(head);
-            out_ += ':';
             digits(random_.between(1940, 2015), 4);
-            out_ += separator;
+            out += separator;
             digits(random_.between(1, 12), 2);
-            out_ += separator;
+            out += separator;
             digits(random_.between(1, 28), 2);
             break;
         }
         case Value::url:
             putHead(head);
-            out_ += ':';
-            out_ += alternative(line.choices);
-            out_ += family.romaji + ".example.jp/";
+            out += alternative(line.choices);
+            out += family.romaji + ".example.jp/";
             break;
         }
         endLine();
@@ -548,37 +469,36 @@ private:
         return list.substr(start, list.find('|', start) - start);
     }
 
+    // Ends the line, and writes the label line of a grouped one.
     void endLine() {
-        out_ += eol_;
-        if (labelDue_) {
-            labelDue_ = false;
-            // Smartphones name their own kinds of group in a code of their own.
-            std::string label = random_.pick(w_.labels);
-            if (d_.escaping == Escaping::vcard30 && random_.percent(50))
-                label = labelHead_.find("URL") != labelHead_.npos ? "_$!<HomePage>!$_" : "_$!<Other>!$_";
-            out_ += "item";
-            out_ += std::to_string(item_);
-            out_ += '.';
-            text(d_.itemLabel, d_.qpTag.empty() ? 0 : 100, {label});
-        }
+        *out_ += eol_;
+        if (!labelDue_) return;
+        labelDue_ = false;
+        // Smartphones name their own kinds of group in a code of their own.
+        std::string label = random_.pick(w_.labels);
+        if (d_.escaping == Escaping::vcard30 && random_.percent(50))
+            label = labelHead_.find("URL") != labelHead_.npos ? "_$!<HomePage>!$_" : "_$!<Other>!$_";
+        *out_ += "item" + std::to_string(item_) + ".";
+        text(d_.itemLabel, d_.qpTag.empty() ? 0 : 100, {label});
     }
 
-    // The name and parameters; "item." becomes the contact's next group.
-    void putHead(std::string_view head) {
+    // The name and parameters; "item." becomes the contact's next group. The
+    // ":" follows unless `colon` is false.
+    void putHead(std::string_view head, bool colon = true) {
         if (head.starts_with("item.")) {
-            out_ += "item";
-            out_ += std::to_string(++item_);
+            *out_ += "item" + std::to_string(++item_);
             head.remove_prefix(4);
             labelDue_ = !d_.itemLabel.empty();
             labelHead_ = head;
         }
-        out_ += head;
+        *out_ += head;
+        if (colon) *out_ += ':';
     }
 
     void digits(std::uint32_t value, int width) {
         char buf[10];
         for (int i = width - 1; i >= 0; --i, value /= 10) buf[i] = static_cast<char>('0' + value % 10);
-        out_.append(buf, static_cast<std::size_t>(width));
+        out_->append(buf, static_cast<std::size_t>(width));
     }
 
     // A text value of one or more components, QUOTED-PRINTABLE in `qpPercent`
@@ -587,22 +507,23 @@ private:
     bool text(std::string_view head, std::uint8_t qpPercent, std::initializer_list<std::string> list) {
         const std::span<const std::string> parts(list.begin(), list.size());
         const bool qp = qpPercent > 0 && random_.percent(qpPercent);
-        const bool ascii = d_.bareAscii && std::ranges::all_of(parts, [](const std::string& p) {
+        const bool ascii = d_.latinPercent > 0 && std::ranges::all_of(parts, [](const std::string& p) {
                                return std::ranges::all_of(p, [](char c) { return c > 0 && c != '\n'; });
                            });
-        putHead(head);
-        if (!ascii) out_ += qp ? d_.qpTag : d_.plainTag;
-        out_ += ':';
+        std::string& out = *out_;
+        putHead(head, false);
+        if (!ascii) out += qp ? d_.qpTag : d_.plainTag;
+        out += ':';
         if (qp && !ascii) {
-            quotedPrintable(out_.size() - (out_.rfind('\n') + 1), parts);
+            quotedPrintable(out.size() - (out.rfind('\n') + 1), parts);
         } else {
             for (std::size_t i = 0; i < parts.size(); ++i) {
-                if (i > 0) out_ += ';';
+                if (i > 0) out += ';';
                 for (char c : parts[i]) {
                     const bool escape =
                         d_.escaping == Escaping::vcard30 && (c == '\\' || c == ',' || c == ';' || c == '\n');
-                    if (escape) out_ += '\\';
-                    out_ += escape && c == '\n' ? 'n' : c;
+                    if (escape) out += '\\';
+                    out += escape && c == '\n' ? 'n' : c;
                 }
             }
         }
@@ -619,21 +540,18 @@ private:
     void quotedPrintable(std::size_t column, std::span<const std::string> parts) {
         auto emit = [&](std::string_view piece) {
             if (column + piece.size() > d_.qpWidth) {
-                out_ += '=';
-                out_ += eol_;
+                *out_ += '=';
+                *out_ += eol_;
                 column = 0;
             }
-            out_ += piece;
+            *out_ += piece;
             column += piece.size();
         };
         auto encode = [&](unsigned char c) {
-            if (c > 0x20 && c < 0x7F && c != '=' && c != ';' && c != '\\') {
-                const char plain = static_cast<char>(c);
-                emit(std::string_view(&plain, 1));
-            } else {
-                const char escaped[3] = {'=', kHex[c >> 4], kHex[c & 15]};
-                emit(std::string_view(escaped, 3));
-            }
+            const char escaped[3] = {'=', kHex[c >> 4], kHex[c & 15]};
+            const char plain = static_cast<char>(c);
+            const bool bare = c > 0x20 && c < 0x7F && c != '=' && c != ';' && c != '\\';
+            emit(bare ? std::string_view(&plain, 1) : std::string_view(escaped, 3));
         };
         for (std::size_t i = 0; i < parts.size(); ++i) {
             if (i > 0) emit(";");
@@ -644,42 +562,27 @@ private:
         }
     }
 
-    template <typename Write>
-    bool repeat(const Repeated& lines, Write write) {
-        std::uint32_t total = 0;
-        for (const auto& h : lines.heads) total += h.weight;
-        for (std::uint32_t n = random_.between(lines.fewest, lines.most); n > 0; --n) {
-            std::uint32_t r = random_.below(total);
-            auto h = lines.heads.begin();
-            while (r >= h->weight) r -= (h++)->weight;
-            write(h->head);
-            endLine();
-        }
-        return true;
-    }
-
     // A mobile number such as 090-1234-5678 or a fixed-line one such as
     // 03-1234-5678 or 045-123-4567, with or without hyphens. A "*" in the head
     // is a label the owner typed.
     void telephone(std::string_view head) {
         if (const std::size_t star = head.find('*'); star != std::string_view::npos) {
-            putHead(head.substr(0, star));
-            for (unsigned char c : random_.pick(w_.labels)) out_.append({'=', kHex[c >> 4], kHex[c & 15]});
-            out_ += head.substr(star + 1);
+            putHead(head.substr(0, star), false);
+            for (unsigned char c : random_.pick(w_.labels)) *out_ += {'=', kHex[c >> 4], kHex[c & 15]};
+            putHead(head.substr(star + 1));
         } else {
             putHead(head);
         }
-        out_ += ':';
         static constexpr std::string_view kMobile[] = {"090-", "080-", "070-"};
         static constexpr std::string_view kArea[] = {"03-", "06-", "045-", "052-", "092-", "011-", "075-"};
         const bool mobile =
             head.find("CELL") != head.npos || head.find("PAGER") != head.npos || head.find("CAR") != head.npos;
         const bool hyphens = !random_.percent(d_.digitsOnly);
         const std::string_view prefix = mobile ? random_.pick(kMobile) : random_.pick(kArea);
-        out_ += hyphens ? prefix : prefix.substr(0, prefix.size() - 1);
+        *out_ += hyphens ? prefix : prefix.substr(0, prefix.size() - 1);
         const int middle = mobile || prefix.size() == 3 ? 4 : 3;
         digits(random_.below(middle == 4 ? 10000 : 1000), middle);
-        if (hyphens) out_ += '-';
+        if (hyphens) *out_ += '-';
         digits(random_.below(10000), 4);
     }
 
@@ -687,23 +590,21 @@ private:
     // carrier's mobile mail address for a CELL line.
     void email(std::string_view head) {
         putHead(head);
-        out_ += ':';
         const Name& family = *family_;
         const Name& given = *given_;
+        std::string& out = *out_;
         if (head.find("CELL") != head.npos) {
-            out_ += given.romaji;
-            if (random_.percent(50)) out_ += '.';
+            out += given.romaji + (random_.percent(50) ? "." : "");
             digits(random_.below(1000), 3);
-            if (random_.percent(30)) out_ += "..";
-            out_ += '@';
-            out_ += random_.pick(kMobileMailDomains);
+            out += random_.percent(30) ? "..@" : "@";
+            out += random_.pick(kMobileMailDomains);
             return;
         }
         const std::uint32_t form = random_.below(3);
-        out_ += form == 1 ? family.romaji + '-' + given.romaji : given.romaji + (form == 0 ? "." + family.romaji : "_");
+        out += form == 1 ? family.romaji + '-' + given.romaji : given.romaji + (form == 0 ? "." + family.romaji : "_");
         if (form > 0) digits(random_.between(1950, 2010) % (form == 1 ? 100 : 10000), form == 1 ? 2 : 4);
-        out_ += '@';
-        out_ += head.find("WORK") != head.npos ? random_.pick(kWorkMailDomains) : random_.pick(kHomeMailDomains);
+        out += '@';
+        out += head.find("WORK") != head.npos ? random_.pick(kWorkMailDomains) : random_.pick(kHomeMailDomains);
     }
 
     // Post-office box, extended address, street, locality, region, postal
@@ -713,9 +614,11 @@ private:
         std::string building;
         if (random_.percent(25))
             building = random_.pick(w_.buildings) + " " + std::to_string(random_.between(101, 905));
-        const std::string street = place.street + std::to_string(random_.between(1, 9)) + "-" +
-                                   std::to_string(random_.between(1, 30)) + "-" +
-                                   std::to_string(random_.between(1, 20));
+        std::string street = place.street + std::to_string(random_.between(1, 9));
+        for (const std::uint32_t most : {30, 20}) {
+            street += '-';
+            street += std::to_string(random_.between(1, most));
+        }
         std::string postal = place.postalPrefix + "-";
         for (int i = 0; i < 4; ++i) postal += static_cast<char>('0' + random_.below(10));
         const std::string country = random_.percent(50) ? w_.country : std::string();
@@ -725,11 +628,10 @@ private:
     // One to four sentences, or a long note of the dialect's length, with a
     // line break between some of them; a UTF-8 note may end with an emoji.
     std::string note() {
-        const LongNotes& longNotes = d_.longNotes;
-        const bool isLong = longNotes.percent > 0 && random_.percent(longNotes.percent);
+        const auto [longShare, fewest, most] = d_.longNotes;
+        const bool isLong = longShare > 0 && random_.percent(longShare);
         std::string s;
-        for (std::uint32_t n = isLong ? random_.between(longNotes.fewest, longNotes.most) : random_.between(1, 4);
-             n > 0; --n) {
+        for (std::uint32_t n = isLong ? random_.between(fewest, most) : random_.between(1, 4); n > 0; --n) {
             if (!s.empty() && random_.percent(30)) s += '\n';
             s += random_.pick(w_.notes);
         }
@@ -737,62 +639,56 @@ private:
         return s;
     }
 
-    // The BASE64 data folded into lines of at most the dialect's width: the
-    // first after the head when the dialect puts data there, every further
-    // line the indent and as much as fits.
+    // Random BASE64 data that begins like a JPEG file, folded into lines of
+    // at most the dialect's width: the first after the head when the dialect
+    // puts data there, every further line the indent and as much as fits.
     bool photo(std::string_view head) {
+        static constexpr char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
         const Photo& p = d_.photo;
-        const std::string data = photoBase64(random_, random_.between(p.smallest, p.largest));
+        std::string data = "/9j/4AAQSkZJRgAB";
+        for (std::uint32_t n = random_.between(p.smallest, p.largest) / 10; n > 0; --n)
+            for (std::uint64_t r = random_.next(), k = 0; k < 10; ++k, r >>= 6) data += kBase64[r & 63];
+        data.resize(data.size() / 4 * 4);
+        std::string& out = *out_;
         putHead(head);
-        out_ += ':';
-        std::size_t taken = p.dataOnHeadLine ? std::min(data.size(), p.width - head.size() - 1) : 0;
-        out_.append(data, 0, taken);
-        out_ += eol_;
+        std::size_t taken = p.dataOnHeadLine ? p.width - head.size() - 1 : 0;
+        out.append(data, 0, taken);
+        out += eol_;
         for (const std::size_t step = p.width - p.indent.size(); taken < data.size(); taken += step) {
-            out_ += p.indent;
-            out_.append(data, taken, step);
-            out_ += eol_;
+            out += p.indent;
+            out.append(data, taken, step);
+            out += eol_;
         }
-        if (p.emptyLineAfter) out_ += eol_;
+        if (p.emptyLineAfter) out += eol_;
         return true;
     }
 
     const Dialect& d_;
-    const Words& w_;
-    Random& random_;
-    std::string& out_;
+    const Words w_;
+    Random random_;
     std::string_view eol_;
+    std::string* out_ = nullptr;
     const Name* family_ = nullptr;
     const Name* given_ = nullptr;
-    Name latinFamily_, latinGiven_;
+    Name latin_[2];           // the contact's family and given name in Latin letters
     std::uint32_t item_ = 0;  // the last group number given out
     bool labelDue_ = false;   // a grouped line is being written and wants its label after it
     std::string_view labelHead_;
 };
 
-// Each dialect draws its own sequence from the seed.
-std::uint64_t dialectSeed(BookStyle style, std::uint64_t seed) {
-    const auto n = static_cast<std::uint64_t>(style);
-    return n < 2 ? seed * 2 + n : (seed * 2) ^ (n << 56);
-}
-
 }  // namespace
 
-struct BookGenerator::State {
-    const Dialect& dialect;
-    std::string_view eol;
-    Words words;
-    Random random;
+struct BookGenerator::State : ContactWriter {
+    using ContactWriter::ContactWriter;
 };
 
 BookGenerator::BookGenerator(BookStyle style, LineEnd lineEnd, std::uint64_t seed)
-    : state_(new State{dialect(style), lineEnd == LineEnd::crlf ? "\r\n" : "\n", Words(dialect(style)),
-                       Random(dialectSeed(style, seed))}) {}
+    : state_(std::make_unique<State>(style, lineEnd, seed)) {}
 
 BookGenerator::~BookGenerator() = default;
 
 void BookGenerator::appendContact(std::string& out) {
-    ContactWriter(state_->dialect, state_->words, state_->random, out, state_->eol).write();
+    state_->write(out);
     ++contacts_;
 }
 
@@ -805,14 +701,12 @@ std::string generateBook(BookStyle style, LineEnd lineEnd, std::uint64_t size, s
 }
 
 std::string_view styleName(BookStyle style) {
-    return dialect(style).name;
+    return std::ranges::find(dialects::kDialects, style, &Dialect::style)->name;
 }
 
 std::optional<BookStyle> styleNamed(std::string_view name) {
-    for (const auto& d : dialects::kDialects) {
-        if (d.name == name) return d.style;
-    }
-    return std::nullopt;
+    const auto d = std::ranges::find(dialects::kDialects, name, &Dialect::name);
+    return d == std::end(dialects::kDialects) ? std::nullopt : std::optional(d->style);
 }
 
 }  // namespace velmora::bench

@@ -1,32 +1,25 @@
 // velmora-measure: runs programs as whole child processes and reports their
-// wall time and peak resident memory, taken from the kernel's accounting of
-// each child alone (wait4), so the benchmark script needs no timing tool of
-// its own.
+// wall time, processor time and peak resident memory from the kernel's
+// accounting of each child alone (wait4), so that scripts/bench.sh needs no
+// timing tool of its own.
 //
 //   velmora-measure [--quiet] -- PROGRAM [ARGS...]
-//       runs PROGRAM once and prints one line "SECONDS PEAK_KIB EXIT_STATUS".
-//
+//       runs PROGRAM once; prints "SECONDS PEAK_KIB EXIT_STATUS" and exits 0
+//       when it could be started.
 //   velmora-measure --pairs N [--quiet] -- REFERENCE [ARGS...] [--and REFERENCE [ARGS...]]...
 //                   --versus PROGRAM [ARGS...]
-//       runs every REFERENCE and PROGRAM in N rounds and compares PROGRAM
-//       with each reference round by round. The order alternates: the
-//       references, then PROGRAM in odd rounds, PROGRAM first and the
-//       references in reverse in even ones, so that a drift of the machine's
-//       load over the run weighs on all alike. Prints a line per round and
-//       reference,
-//         "# pair I R REFERENCE_SECONDS PROGRAM_SECONDS SHARE PROGRAM_PEAK_KIB PROGRAM_CPU_SECONDS",
-//       where SHARE is REFERENCE_SECONDS / PROGRAM_SECONDS (the share of the
-//       reference's speed that PROGRAM reaches), then one summary line per
-//       reference, in the order given,
-//         "REFERENCE_SECONDS PROGRAM_SECONDS SHARE SHARE_MIN SHARE_MAX PEAK_KIB PROGRAM_CPU_SECONDS"
-//       with the median wall times, the median of the shares, their smallest
-//       and largest, PROGRAM's largest peak and its median processor time
-//       (user and system).
+//       runs the references and PROGRAM in N rounds, PROGRAM last in odd
+//       rounds and first in even ones (the references then in reverse), so
+//       that a drift of the machine's load weighs on all alike. Prints per
+//       round and reference "# pair ROUND REFERENCE REF_S PROGRAM_S SHARE
+//       PEAK_KIB CPU_S", then per reference, in the order given,
+//       "REF_S PROGRAM_S SHARE SHARE_MIN SHARE_MAX PEAK_KIB CPU_S": median wall
+//       times, the median, smallest and largest of the shares REF_S /
+//       PROGRAM_S (the share of the reference's speed that PROGRAM reaches),
+//       PROGRAM's largest peak and its median processor time. Exits 1 as soon
+//       as a program fails, naming it.
 //
-// With --quiet the programs' standard output and error go to /dev/null. In the
-// single mode the exit status of velmora-measure is 0 when the program could be
-// started, whatever the program returned; in the pair mode it is 1 as soon as
-// a program fails, after naming it on standard error.
+// With --quiet the programs' standard output and error go to /dev/null.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -113,39 +106,34 @@ double median(std::vector<double> values) {
     std::exit(2);
 }
 
-int compare(int rounds, const std::vector<char**>& references, char** program, bool quiet) {
-    const std::size_t n = references.size();
-    std::vector<std::vector<double>> referenceSeconds(n), shares(n);
-    std::vector<double> programSeconds, programCpuSeconds;
+// `commands`: the references, then the program they are compared with.
+int compare(int rounds, const std::vector<char**>& commands, bool quiet) {
+    const std::size_t n = commands.size() - 1;  // the program's index
+    std::vector<std::vector<double>> wall(n + 1), shares(n);
+    std::vector<double> cpu;
     long peak = 0;
     for (int round = 1; round <= rounds; ++round) {
-        // The references in the order given with the program last, or the
-        // program first and the references in reverse.
-        std::vector<Run> runs(n);
-        std::optional<Run> measured;
+        std::vector<Run> runs(n + 1);
         for (std::size_t k = 0; k <= n; ++k) {
-            const std::size_t slot = round % 2 ? k : n - k;  // n is the program
-            const auto run = runChecked(slot == n ? program : references[slot], quiet);
+            const std::size_t slot = round % 2 ? k : n - k;
+            const auto run = runChecked(commands[slot], quiet);
             if (!run) return 1;
-            if (slot == n)
-                measured = run;
-            else
-                runs[slot] = *run;
+            runs[slot] = *run;
         }
-        programSeconds.push_back(measured->seconds);
-        programCpuSeconds.push_back(measured->cpuSeconds);
-        peak = std::max(peak, measured->peakKib);
+        const Run& program = runs[n];
+        cpu.push_back(program.cpuSeconds);
+        peak = std::max(peak, program.peakKib);
+        for (std::size_t r = 0; r <= n; ++r) wall[r].push_back(runs[r].seconds);
         for (std::size_t r = 0; r < n; ++r) {
-            referenceSeconds[r].push_back(runs[r].seconds);
-            shares[r].push_back(runs[r].seconds / measured->seconds);
-            std::printf("# pair %d %zu %.6f %.6f %.4f %ld %.6f\n", round, r + 1, runs[r].seconds, measured->seconds,
-                        shares[r].back(), measured->peakKib, measured->cpuSeconds);
+            shares[r].push_back(runs[r].seconds / program.seconds);
+            std::printf("# pair %d %zu %.6f %.6f %.4f %ld %.6f\n", round, r + 1, runs[r].seconds, program.seconds,
+                        shares[r].back(), program.peakKib, program.cpuSeconds);
         }
     }
     for (std::size_t r = 0; r < n; ++r) {
         const auto [low, high] = std::minmax_element(shares[r].begin(), shares[r].end());
-        std::printf("%.6f %.6f %.4f %.4f %.4f %ld %.6f\n", median(referenceSeconds[r]), median(programSeconds),
-                    median(shares[r]), *low, *high, peak, median(programCpuSeconds));
+        std::printf("%.6f %.6f %.4f %.4f %.4f %ld %.6f\n", median(wall[r]), median(wall[n]), median(shares[r]), *low,
+                    *high, peak, median(cpu));
     }
     return 0;
 }
@@ -182,18 +170,14 @@ int main(int argc, char** argv) {
 
     // Cut the rest at every --and and at --versus into null-terminated
     // argument vectors: the references, then the program.
-    std::vector<char**> references{argv + first};
+    std::vector<char**> commands{argv + first};
     for (int i = first; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (arg != "--and" && arg != "--versus") continue;
         if (i == first || argv[i - 1] == nullptr || i + 1 >= argc) usage();
         argv[i] = nullptr;
-        references.push_back(argv + i + 1);
-        if (arg == "--versus") {
-            char** program = references.back();
-            references.pop_back();
-            return compare(pairs, references, program, quiet);
-        }
+        commands.push_back(argv + i + 1);
+        if (arg == "--versus") return compare(pairs, commands, quiet);
     }
     usage();
 }
