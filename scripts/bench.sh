@@ -238,12 +238,13 @@ summary() {
   echo
   table
   echo
+  local scale=
+  [ "$small" = "$big" ] || scale=" $big/$small time: of the converter's median processor times on the two books."
   echo "Limit: the file read in 1 MiB pieces into one buffer and a memchr pass over each piece." \
     "Of limit: the median over the rounds of (limit time / converter time); pairs: the smallest and largest" \
     "of those ratios. Of whole-file limit: the same against the limit of earlier versions, the whole file" \
-    "read into fresh memory and one memchr pass. Time ratio: of the converter's median processor times on" \
-    "the $big and the $small book. Targets: of limit at least 50%, time(100M) / time(10M) at most 11, peak" \
-    "at most 1.5 x the file size + 16 MiB."
+    "read into fresh memory and one memchr pass.$scale Targets: of limit at least 50%," \
+    "time(100M) / time(10M) at most 11, peak at most 1.5 x the file size + 16 MiB."
   if [ -n "$baseline" ]; then
     echo
     echo "Vs baseline: the median over the rounds of (baseline time / converter time), smallest and largest" \
