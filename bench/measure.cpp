@@ -1,11 +1,8 @@
-// velmora-measure: runs programs as whole child processes and reports their
-// wall time, processor time and peak resident memory from the kernel's
-// accounting of each child alone (wait4), so that scripts/bench.sh needs no
-// timing tool of its own.
+// velmora-measure: runs programs as whole child processes and compares their
+// wall time, with PROGRAM's processor time and peak resident memory, from the
+// kernel's accounting of each child alone (wait4), so that scripts/bench.sh
+// needs no timing tool of its own.
 //
-//   velmora-measure [--quiet] -- PROGRAM [ARGS...]
-//       runs PROGRAM once; prints "SECONDS PEAK_KIB EXIT_STATUS" and exits 0
-//       when it could be started.
 //   velmora-measure --pairs N [--quiet] -- REFERENCE [ARGS...] [--and REFERENCE [ARGS...]]...
 //                   --versus PROGRAM [ARGS...]
 //       runs the references and PROGRAM in N rounds, PROGRAM last in odd
@@ -44,15 +41,14 @@ struct Run {
     double seconds;
     double cpuSeconds;  // user and system time of the child
     long peakKib;       // ru_maxrss, in KiB on Linux
-    int exitStatus;
 };
 
 double seconds(const timeval& t) {
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
 }
 
-// Runs `argv` (null-terminated) once and waits for it; nothing when it could
-// not be started.
+// Runs `argv` (null-terminated) once and waits for it; nothing, after saying
+// why, when it could not be started or did not exit with status 0.
 std::optional<Run> runOnce(char* const* argv, bool quiet) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -77,18 +73,12 @@ std::optional<Run> runOnce(char* const* argv, bool quiet) {
         }
     }
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    return Run{wall, seconds(usage.ru_utime) + seconds(usage.ru_stime), usage.ru_maxrss,
-               WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status)};
-}
-
-// Runs `program` and reports a start failure or a non-zero exit as a failure.
-std::optional<Run> runChecked(char* const* program, bool quiet) {
-    const auto run = runOnce(program, quiet);
-    if (run && run->exitStatus != 0) {
-        std::fprintf(stderr, "velmora-measure: %s exited with status %d\n", program[0], run->exitStatus);
+    const int exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    if (exitStatus != 0) {
+        std::fprintf(stderr, "velmora-measure: %s exited with status %d\n", argv[0], exitStatus);
         return std::nullopt;
     }
-    return run;
+    return Run{wall, seconds(usage.ru_utime) + seconds(usage.ru_stime), usage.ru_maxrss};
 }
 
 double median(std::vector<double> values) {
@@ -99,8 +89,7 @@ double median(std::vector<double> values) {
 
 [[noreturn]] void usage() {
     std::fputs(
-        "usage: velmora-measure [--quiet] -- PROGRAM [ARGS...]\n"
-        "       velmora-measure --pairs N [--quiet] -- REFERENCE [ARGS...] [--and REFERENCE [ARGS...]]...\n"
+        "usage: velmora-measure --pairs N [--quiet] -- REFERENCE [ARGS...] [--and REFERENCE [ARGS...]]...\n"
         "                       --versus PROGRAM [ARGS...]\n",
         stderr);
     std::exit(2);
@@ -116,7 +105,7 @@ int compare(int rounds, const std::vector<char**>& commands, bool quiet) {
         std::vector<Run> runs(n + 1);
         for (std::size_t k = 0; k <= n; ++k) {
             const std::size_t slot = round % 2 ? k : n - k;
-            const auto run = runChecked(commands[slot], quiet);
+            const auto run = runOnce(commands[slot], quiet);
             if (!run) return 1;
             runs[slot] = *run;
         }
@@ -159,14 +148,7 @@ int main(int argc, char** argv) {
             usage();
         }
     }
-    if (first >= argc) usage();
-
-    if (pairs == 0) {
-        const auto run = runOnce(argv + first, quiet);
-        if (!run) return 1;
-        std::printf("%.6f %ld %d\n", run->seconds, run->peakKib, run->exitStatus);
-        return 0;
-    }
+    if (first >= argc || pairs == 0) usage();
 
     // Cut the rest at every --and and at --versus into null-terminated
     // argument vectors: the references, then the program.
