@@ -4,20 +4,20 @@
 #   scripts/bench.sh                  end-to-end: converts generated 10 MB and
 #                                     100 MB address books of every phone
 #                                     dialect with CRLF and LF line ends, each
-#                                     side by side with the one-pass limits,
-#                                     and prints the speed table with its
-#                                     verdicts
-#   scripts/bench.sh quick            the same on the 10 MB books only, 3 pairs
-#                                     each: a first look in well under a minute
-#   scripts/bench.sh micro [ARGS...]  the micro-benchmarks of the hot paths;
-#                                     ARGS go to Google Benchmark, for example
-#                                     --benchmark_filter=Base64
+#                                     side by side with the two limits, and
+#                                     prints the speed table with its verdicts
+#   scripts/bench.sh quick            the same on the 10 MB books only, 3
+#                                     rounds each: a first look
+#   scripts/bench.sh micro [ARGS...]  the micro-benchmarks of the reader and
+#                                     the CSV writer; ARGS go to Google
+#                                     Benchmark, for example
+#                                     --benchmark_filter=Parse/iphone
 #
 # All build the "bench" preset first (Release, benchmarks on) into build/bench;
 # the end-to-end modes then run the kit's own checks (velmora-bench-kit-test).
 # The books are generated into build/bench-data and reused by later runs until
 # the generator is rebuilt. Settings, from the environment:
-#   BENCH_PAIRS    pairs per book (default 11; 3 in quick mode)
+#   BENCH_PAIRS    rounds per book (default 11; 3 in quick mode)
 #   BENCH_SIZES    book sizes, smallest first (default "10M 100M"; K, M and G
 #                  count 1024, 1024^2 and 1024^3 bytes)
 #   BENCH_STYLES   dialects (default: all seven, as velmora-genbook names them)
@@ -39,16 +39,16 @@
 # (writing its CSV into a file under build/); the converter comes last in odd
 # rounds and first in even ones. The share of a limit is the median over the
 # rounds of limit time / converter time (wall-clock); times are medians; peak
-# memory is the converter's largest resident set and
-# the 100M/10M time ratio compares the converter's median processor times
-# (user and system), both from wait4: on a machine shared with other work,
-# processor time shows how the work grows with the file, where wall-clock
-# times taken seconds apart would show the changing load as well. The
-# speed table is printed in Markdown and kept in build/bench/results.md.
-# Targets: at least 50% of the one-pass limit, 100 MB taking at most 11 times
-# as long as 10 MB, peak memory at most 1.5 x the file size + 16 MiB. A FAIL is a
-# finding, not an error: the script exits non-zero only when the build, the
-# generator or a conversion fails.
+# memory is the converter's largest resident set and the 100M/10M time ratio
+# compares the converter's median processor times (user and system), both
+# from wait4: on a machine shared with other work, processor time shows how
+# the work grows with the file, where wall-clock times taken seconds apart
+# would show the changing load as well. The speed table is printed in
+# Markdown and kept in build/bench/results.md. Targets: at least 50% of the
+# one-pass limit, 100 MB taking at most 11 times as long as 10 MB, peak memory
+# at most 1.5 x the file size + 16 MiB. A FAIL is a finding, not an error: the
+# script exits non-zero only when the build, the kit's checks, the generator
+# or a conversion fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/common.sh
