@@ -1,28 +1,22 @@
-// velmora-measure: runs programs as whole child processes and reports their
-// wall time and peak resident memory, taken from the kernel's accounting of
-// each child alone (wait4), so the benchmark script needs no timing tool of
-// its own.
+// velmora-measure: runs programs as whole child processes and compares their
+// wall time, with PROGRAM's processor time and peak resident memory, from the
+// kernel's accounting of each child alone (wait4), so that scripts/bench.sh
+// needs no timing tool of its own.
 //
-//   velmora-measure [--quiet] -- PROGRAM [ARGS...]
-//       runs PROGRAM once and prints one line "SECONDS PEAK_KIB EXIT_STATUS".
+//   velmora-measure --pairs N [--quiet] -- REFERENCE [ARGS...] [--and REFERENCE [ARGS...]]...
+//                   --versus PROGRAM [ARGS...]
+//       runs the references and PROGRAM in N rounds, PROGRAM last in odd
+//       rounds and first in even ones (the references then in reverse), so
+//       that a drift of the machine's load weighs on all alike. Prints per
+//       round and reference "# pair ROUND REFERENCE REF_S PROGRAM_S SHARE
+//       PEAK_KIB CPU_S", then per reference, in the order given,
+//       "REF_S PROGRAM_S SHARE SHARE_MIN SHARE_MAX PEAK_KIB CPU_S": median wall
+//       times, the median, smallest and largest of the shares REF_S /
+//       PROGRAM_S (the share of the reference's speed that PROGRAM reaches),
+//       PROGRAM's largest peak and its median processor time. Exits 1 as soon
+//       as a program fails, naming it.
 //
-//   velmora-measure --pairs N [--quiet] -- LIMIT [ARGS...] --versus PROGRAM [ARGS...]
-//       runs LIMIT and PROGRAM alternately, N pairs, and compares them pair by
-//       pair. Prints one line per pair,
-//         "# pair I LIMIT_SECONDS PROGRAM_SECONDS SHARE PROGRAM_PEAK_KIB PROGRAM_CPU_SECONDS",
-//       where SHARE is LIMIT_SECONDS / PROGRAM_SECONDS (the share of the
-//       limit's speed that PROGRAM reaches), then one summary line
-//         "LIMIT_SECONDS PROGRAM_SECONDS SHARE SHARE_MIN SHARE_MAX PEAK_KIB PROGRAM_CPU_SECONDS"
-//       with the median wall times, the median of the pairwise shares, their
-//       smallest and largest, PROGRAM's largest peak and its median processor
-//       time (user and system). The order within a
-//       pair alternates (limit first, then PROGRAM first, and so on), so that
-//       a drift of the machine's load over the run weighs on both alike.
-//
-// With --quiet the programs' standard output and error go to /dev/null. In the
-// single mode the exit status of velmora-measure is 0 when the program could be
-// started, whatever the program returned; in the pair mode it is 1 as soon as
-// either program fails, after naming it on standard error.
+// With --quiet the programs' standard output and error go to /dev/null.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -47,15 +41,14 @@ struct Run {
     double seconds;
     double cpuSeconds;  // user and system time of the child
     long peakKib;       // ru_maxrss, in KiB on Linux
-    int exitStatus;
 };
 
 double seconds(const timeval& t) {
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
 }
 
-// Runs `argv` (null-terminated) once and waits for it; nothing when it could
-// not be started.
+// Runs `argv` (null-terminated) once and waits for it; nothing, after saying
+// why, when it could not be started or did not exit with status 0.
 std::optional<Run> runOnce(char* const* argv, bool quiet) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -80,8 +73,12 @@ std::optional<Run> runOnce(char* const* argv, bool quiet) {
         }
     }
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    return Run{wall, seconds(usage.ru_utime) + seconds(usage.ru_stime), usage.ru_maxrss,
-               WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status)};
+    const int exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    if (exitStatus != 0) {
+        std::fprintf(stderr, "velmora-measure: %s exited with status %d\n", argv[0], exitStatus);
+        return std::nullopt;
+    }
+    return Run{wall, seconds(usage.ru_utime) + seconds(usage.ru_stime), usage.ru_maxrss};
 }
 
 double median(std::vector<double> values) {
@@ -92,47 +89,41 @@ double median(std::vector<double> values) {
 
 [[noreturn]] void usage() {
     std::fputs(
-        "usage: velmora-measure [--quiet] -- PROGRAM [ARGS...]\n"
-        "       velmora-measure --pairs N [--quiet] -- LIMIT [ARGS...] --versus PROGRAM [ARGS...]\n",
+        "usage: velmora-measure --pairs N [--quiet] -- REFERENCE [ARGS...] [--and REFERENCE [ARGS...]]...\n"
+        "                       --versus PROGRAM [ARGS...]\n",
         stderr);
     std::exit(2);
 }
 
-// Runs `program` and reports a start failure or a non-zero exit as a failure.
-std::optional<Run> runChecked(char* const* program, bool quiet) {
-    const auto run = runOnce(program, quiet);
-    if (run && run->exitStatus != 0) {
-        std::fprintf(stderr, "velmora-measure: %s exited with status %d\n", program[0], run->exitStatus);
-        return std::nullopt;
-    }
-    return run;
-}
-
-int comparePairs(int pairs, char** limit, char** program, bool quiet) {
-    std::vector<double> limitSeconds, programSeconds, programCpuSeconds, shares;
+// `commands`: the references, then the program they are compared with.
+int compare(int rounds, const std::vector<char**>& commands, bool quiet) {
+    const std::size_t n = commands.size() - 1;  // the program's index
+    std::vector<std::vector<double>> wall(n + 1), shares(n);
+    std::vector<double> cpu;
     long peak = 0;
-    for (int i = 0; i < pairs; ++i) {
-        std::optional<Run> a, b;
-        if (i % 2 == 0) {
-            a = runChecked(limit, quiet);
-            if (a) b = runChecked(program, quiet);
-        } else {
-            b = runChecked(program, quiet);
-            if (b) a = runChecked(limit, quiet);
+    for (int round = 1; round <= rounds; ++round) {
+        std::vector<Run> runs(n + 1);
+        for (std::size_t k = 0; k <= n; ++k) {
+            const std::size_t slot = round % 2 ? k : n - k;
+            const auto run = runOnce(commands[slot], quiet);
+            if (!run) return 1;
+            runs[slot] = *run;
         }
-        if (!a || !b) return 1;
-        const double share = a->seconds / b->seconds;
-        limitSeconds.push_back(a->seconds);
-        programSeconds.push_back(b->seconds);
-        programCpuSeconds.push_back(b->cpuSeconds);
-        shares.push_back(share);
-        peak = std::max(peak, b->peakKib);
-        std::printf("# pair %d %.6f %.6f %.4f %ld %.6f\n", i + 1, a->seconds, b->seconds, share, b->peakKib,
-                    b->cpuSeconds);
+        const Run& program = runs[n];
+        cpu.push_back(program.cpuSeconds);
+        peak = std::max(peak, program.peakKib);
+        for (std::size_t r = 0; r <= n; ++r) wall[r].push_back(runs[r].seconds);
+        for (std::size_t r = 0; r < n; ++r) {
+            shares[r].push_back(runs[r].seconds / program.seconds);
+            std::printf("# pair %d %zu %.6f %.6f %.4f %ld %.6f\n", round, r + 1, runs[r].seconds, program.seconds,
+                        shares[r].back(), program.peakKib, program.cpuSeconds);
+        }
     }
-    const auto [low, high] = std::minmax_element(shares.begin(), shares.end());
-    std::printf("%.6f %.6f %.4f %.4f %.4f %ld %.6f\n", median(limitSeconds), median(programSeconds), median(shares),
-                *low, *high, peak, median(programCpuSeconds));
+    for (std::size_t r = 0; r < n; ++r) {
+        const auto [low, high] = std::minmax_element(shares[r].begin(), shares[r].end());
+        std::printf("%.6f %.6f %.4f %.4f %.4f %ld %.6f\n", median(wall[r]), median(wall[n]), median(shares[r]), *low,
+                    *high, peak, median(cpu));
+    }
     return 0;
 }
 
@@ -157,19 +148,18 @@ int main(int argc, char** argv) {
             usage();
         }
     }
-    if (first >= argc) usage();
+    if (first >= argc || pairs == 0) usage();
 
-    if (pairs == 0) {
-        const auto run = runOnce(argv + first, quiet);
-        if (!run) return 1;
-        std::printf("%.6f %ld %d\n", run->seconds, run->peakKib, run->exitStatus);
-        return 0;
+    // Cut the rest at every --and and at --versus into null-terminated
+    // argument vectors: the references, then the program.
+    std::vector<char**> commands{argv + first};
+    for (int i = first; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg != "--and" && arg != "--versus") continue;
+        if (i == first || argv[i - 1] == nullptr || i + 1 >= argc) usage();
+        argv[i] = nullptr;
+        commands.push_back(argv + i + 1);
+        if (arg == "--versus") return compare(pairs, commands, quiet);
     }
-
-    // Split the rest at --versus into two null-terminated argument vectors.
-    int versus = first;
-    while (versus < argc && std::string_view(argv[versus]) != "--versus") ++versus;
-    if (versus == first || versus + 1 >= argc) usage();
-    argv[versus] = nullptr;
-    return comparePairs(pairs, argv + first, argv + versus + 1, quiet);
+    usage();
 }
