@@ -15,7 +15,7 @@
 
 #include "book_generator.h"
 #include "csv/csv_writer.h"
-#include "vcard/lines.h"
+#include "vcard/loader.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 #include "book_generator.h"
 #include "csv/csv_writer.h"
 #include "vcard/contact.h"
-#include "vcard/lines.h"
+#include "vcard/loader.h"
 
 namespace {
 
