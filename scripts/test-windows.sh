@@ -56,7 +56,12 @@ rm -rf "$work"
 mkdir -p "$work/native" "$work/windows"
 passed=0
 failed=0
-for source in tests/data/*.vcf samples/*.vcf; do
+# Besides the test books and the samples, small books in every phone dialect.
+mkdir -p "$work/books"
+for style in feature carrier-a carrier-b carrier-c android smart iphone; do
+  build/native/bench/velmora-genbook --style "$style" --contacts 300 "$work/books/$style.vcf" >/dev/null
+done
+for source in tests/data/*.vcf samples/*.vcf "$work"/books/*.vcf; do
   name=$(basename "${source%.*}")
   # A new destination each time, so that no overwrite question is asked.
   native_status=0
@@ -86,7 +91,7 @@ for source in tests/data/*.vcf samples/*.vcf; do
 done
 
 echo "== parity: the account (--check) of velmora-convert.exe against the native one"
-for source in samples/sample.vcf tests/data/account_every_reason.vcf; do
+for source in samples/*.vcf tests/data/account_every_reason.vcf; do
   name=$(basename "${source%.*}")
   native_status=0
   "$native" --check "$source" >"$work/native/$name.account" 2>&1 || native_status=$?

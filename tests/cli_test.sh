@@ -56,6 +56,8 @@ check "--check prints only the account, every reason" 0 \
   "$(cmp -s "$data/account_every_reason.account.txt" "$dir/check.out"; echo $?)"
 "$convert" --check "$sample" >"$dir/check.out" 2>&1
 check "--check on the sample" 0 "$(cmp -s "$data/sample.account.txt" "$dir/check.out"; echo $?)"
+"$convert" --check "$(dirname "$sample")/smartphone.vcf" >"$dir/check.out" 2>&1
+check "--check on the smartphone sample" 0 "$(cmp -s "$data/smartphone.account.txt" "$dir/check.out"; echo $?)"
 before=$(ls "$dir" | wc -l)
 (cd "$dir" && "$convert" --check book.vcf >/dev/null 2>&1); check "--check writes no file" "$before" "$(ls "$dir" | wc -l)"
 "$convert" --check "$dir/missing.vcf" >"$dir/out" 2>"$dir/err"; check "--check on a missing source exits 1" 1 $?
@@ -66,5 +68,5 @@ check "--check gives the run's error text" "変換元ファイルの文字コー
 "$convert" --check a.vcf b.csv >/dev/null 2>&1; check "--check takes one path" 2 $?
 "$convert" --check a.vcf --append >/dev/null 2>&1; check "--check writes nothing to append to" 2 $?
 
-echo "$((37 - failures)) passed, $failures failed"
+echo "$((38 - failures)) passed, $failures failed"
 [ "$failures" -eq 0 ]
