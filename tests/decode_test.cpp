@@ -12,18 +12,6 @@ namespace {
 
 using namespace std::string_literals;
 
-std::string decodeBase64(std::string_view text) {
-    std::string out;
-    velmora::decodeBase64(text, out);
-    return out;
-}
-
-std::string decodeQuotedPrintable(std::string_view text) {
-    std::string out;
-    velmora::decodeQuotedPrintable(text, out);
-    return out;
-}
-
 constexpr TransferEncoding plain = TransferEncoding::none, base64 = TransferEncoding::base64,
                            quotedPrintable = TransferEncoding::quotedPrintable;
 constexpr TextEncoding codePage = TextEncoding::codePage, utf8 = TextEncoding::utf8;
@@ -50,7 +38,7 @@ TEST(DecodeBase64, DecodesGroupsOfFour) {
         {"QUJDQU", "ABCA"},
         {"QUJDQUJ", "ABCAB"},
     };
-    for (const auto& c : cases) EXPECT_EQ(decodeBase64(c.text), c.bytes) << c.text;
+    for (const auto& c : cases) EXPECT_EQ(decodedBase64(c.text), c.bytes) << c.text;
 }
 
 TEST(DecodeQuotedPrintable, DecodesEscapes) {
@@ -75,7 +63,7 @@ TEST(DecodeQuotedPrintable, DecodesEscapes) {
          "==4"
          "1"},
     };
-    for (const auto& c : cases) EXPECT_EQ(decodeQuotedPrintable(c.text), c.bytes) << c.text;
+    for (const auto& c : cases) EXPECT_EQ(decodedQuotedPrintable(c.text), c.bytes) << c.text;
 }
 
 TEST(DecodeValue, TransferDecodesThenConverts) {

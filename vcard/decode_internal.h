@@ -26,4 +26,16 @@ void decodeQuotedPrintable(std::string_view text, std::string& out);
 // double-byte character is no backslash.
 void unescapeValue(std::string_view text, TextEncoding encoding, std::string& out);
 
+// Each step's result as a string of its own, for tests.
+inline std::string decodedBase64(std::string_view text) {
+    std::string out;
+    decodeBase64(text, out);
+    return out;
+}
+inline std::string decodedQuotedPrintable(std::string_view text) {
+    std::string out;
+    decodeQuotedPrintable(text, out);
+    return out;
+}
+
 }  // namespace velmora
