@@ -76,9 +76,10 @@ LoadResult fromCut(CutResult result) {
     return result == CutResult::readFailed ? LoadResult::readFailed : LoadResult::loaded;
 }
 
-LoadResult load(const std::filesystem::path& sourcePath, ContactList& list) {
-    platform::SourceFile file;
-    if (!file.open(sourcePath)) return LoadResult::openFailed;
+LoadResult load(const std::filesystem::path& sourcePath, ContactList& list, platform::FileSystem& files) {
+    const auto opened = files.openSource(sourcePath, platform::Sharing::none);
+    if (!opened) return LoadResult::openFailed;
+    platform::SourceFile& file = *opened;
     const auto size = file.size();
     if (!size) return LoadResult::readFailed;
 
@@ -153,9 +154,9 @@ LoadResult load(const std::filesystem::path& sourcePath, ContactList& list) {
 
 }  // namespace
 
-LoadResult loadSourceFile(const std::filesystem::path& sourcePath, ContactList& list) {
+LoadResult loadSourceFile(const std::filesystem::path& sourcePath, ContactList& list, platform::FileSystem& files) {
     try {
-        const LoadResult result = load(sourcePath, list);
+        const LoadResult result = load(sourcePath, list, files);
         if (result != LoadResult::loaded) list.clear();
         return result;
     } catch (const std::bad_alloc&) {
