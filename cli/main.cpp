@@ -8,6 +8,7 @@
 #include <system_error>
 #include <vector>
 
+#include "cli/console_texts.h"
 #include "conversion/conversion.h"
 #include "platform/platform.h"
 
@@ -48,13 +49,6 @@ constexpr std::string_view kUsage =
     "Exit status: 0 when the conversion ended normally (--check: the source could be read),\n"
     "1 when it failed, 2 for a wrong command line.\n";
 
-constexpr std::string_view kQuestion =
-    "変換先ファイルが既に存在します。\n上書きで保存するか、追加で保存するかを選択して下さい。\n"
-    "[o] 上書き保存  [a] 追加保存  [c] キャンセル > ";
-constexpr std::string_view kNoTerminal =
-    "変換先ファイルが既に存在します。--overwrite（上書き保存）か --append（追加保存）を指定して下さい。\n"
-    "The destination exists: add --overwrite or --append.\n";
-
 // A "\r\n" inside a message is a line break on the console.
 std::string asLines(std::string_view text) {
     std::string out;
@@ -75,11 +69,11 @@ public:
     OverwriteChoice askOverwriteOrAppend() override {
         if (choice_) return *choice_;
         if (!velmora::platform::isInputTerminal()) {
-            velmora::platform::writeText(Stream::error, kNoTerminal);
+            velmora::platform::writeText(Stream::error, velmora::console::destinationExists);
             return OverwriteChoice::cancel;
         }
         for (;;) {
-            velmora::platform::writeText(Stream::error, kQuestion);
+            velmora::platform::writeText(Stream::error, velmora::console::overwriteQuestion);
             const auto answer = velmora::platform::readLine();
             if (!answer || *answer == "c" || *answer == "C") return OverwriteChoice::cancel;
             if (*answer == "o" || *answer == "O") return OverwriteChoice::overwrite;
@@ -140,14 +134,15 @@ int run(const std::vector<std::filesystem::path>& arguments) {
     ConsoleUserInterface ui(choice);
     std::string account;
     if (check) {
-        if (velmora::checkSource(paths[0], ui, account) != 0) return 1;
+        if (velmora::checkSource(paths[0], ui, account) != velmora::RunResult::completed) return 1;
         velmora::platform::writeText(Stream::output, account);
         return 0;
     }
-    const int result = velmora::runConversion(paths[0], paths[1], ui, report ? &account : nullptr);
+    const velmora::RunResult result = velmora::runConversion(paths[0], paths[1], ui, report ? &account : nullptr);
     // The account follows the run's lines, after one empty line.
     if (!account.empty()) velmora::platform::writeText(Stream::output, "\n" + account);
-    return result == 0 ? 0 : 1;
+    // A cancelled run ended normally.
+    return result == velmora::RunResult::failed ? 1 : 0;
 }
 
 }  // namespace

@@ -1,10 +1,13 @@
 #include "conversion/conversion.h"
 
 #include <cstdio>
+#include <memory>
+#include <new>
 
 #include "conversion/messages.h"
 #include "conversion/report.h"
 #include "csv/csv_writer.h"
+#include "platform/files.h"
 #include "platform/platform.h"
 #include "vcard/account.h"
 #include "vcard/contact.h"
@@ -51,6 +54,60 @@ int reportFailures(UserInterface& ui, int failures) {
     return failures;
 }
 
+using Path = std::filesystem::path;
+using Files = platform::FileSystem;
+
+enum class PathRole { source, destination };
+
+struct PathCheck {
+    PathRole role;
+    bool (*passes)(const Path& path, Files& files);
+    std::string_view message;  // shown when the check fails
+};
+
+// The checks of the two paths in the order a run makes them; the first that
+// fails is the one shown. A check of the source alone makes the source's
+// checks, in the same order.
+constexpr PathCheck kPathChecks[] = {
+    {PathRole::source, [](const Path& path, Files&) { return !path.empty(); }, messages::sourceEmpty},
+    {PathRole::destination, [](const Path& path, Files&) { return !path.empty(); }, messages::destinationEmpty},
+    {PathRole::source, [](const Path& path, Files&) { return platform::utf16Length(path) <= kMaxPathLength; },
+     messages::sourceTooLong},
+    {PathRole::destination, [](const Path& path, Files&) { return platform::utf16Length(path) <= kMaxPathLength; },
+     messages::destinationTooLong},
+    {PathRole::source, [](const Path& path, Files&) { return equalsIgnoreAsciiCase(extensionOf(path), ".vcf"); },
+     messages::sourceNotVcard},
+    {PathRole::destination, [](const Path& path, Files&) { return equalsIgnoreAsciiCase(extensionOf(path), ".csv"); },
+     messages::destinationNotCsv},
+    {PathRole::source, [](const Path& path, Files& files) { return files.fileExists(path); }, messages::sourceMissing},
+    {PathRole::destination, [](const Path& path, Files& files) { return files.folderExists(directoryOf(path, files)); },
+     messages::destinationFolderMissing},
+};
+
+// Makes the checks of `source`, and of `destination` when it is given; true
+// when all pass, otherwise the reason has been shown.
+bool checkPaths(const Path& source, const Path* destination, UserInterface& ui, Files& files) {
+    for (const PathCheck& check : kPathChecks) {
+        if (check.role == PathRole::destination && destination == nullptr) continue;
+        if (!check.passes(check.role == PathRole::source ? source : *destination, files)) {
+            ui.showError(check.message);
+            return false;
+        }
+    }
+    return true;
+}
+
+// The destination opened and placed at its end; nothing when either fails,
+// running out of memory included.
+std::unique_ptr<platform::DestinationFile> openAtEnd(const Path& destination, platform::WriteMode mode, Files& files) {
+    try {
+        auto file = files.openDestination(destination, mode);
+        if (file && file->seekToEnd()) return file;
+    } catch (const std::bad_alloc&) {
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 PathString extensionOf(const std::filesystem::path& path) {
@@ -59,10 +116,10 @@ PathString extensionOf(const std::filesystem::path& path) {
     return dot == PathString::npos ? PathString() : text.substr(dot);
 }
 
-PathString directoryOf(const std::filesystem::path& path) {
+PathString directoryOf(const std::filesystem::path& path, platform::FileSystem& files) {
     const PathString& text = path.native();
     const std::size_t separator = text.rfind(kSeparator);
-    if (separator == PathString::npos || platform::folderExists(path)) return text;
+    if (separator == PathString::npos || files.folderExists(path)) return text;
     return text.substr(0, separator);
 }
 
@@ -73,30 +130,19 @@ PathString proposeDestination(PathString source) {
     return source;
 }
 
-bool validatePaths(const std::filesystem::path& source, const std::filesystem::path& destination, UserInterface& ui) {
-    const auto fail = [&](std::string_view message) {
-        ui.showError(message);
-        return false;
-    };
-    if (source.empty()) return fail(messages::sourceEmpty);
-    if (destination.empty()) return fail(messages::destinationEmpty);
-    if (platform::utf16Length(source) > kMaxPathLength) return fail(messages::sourceTooLong);
-    if (platform::utf16Length(destination) > kMaxPathLength) return fail(messages::destinationTooLong);
-    if (!equalsIgnoreAsciiCase(extensionOf(source), ".vcf")) return fail(messages::sourceNotVcard);
-    if (!equalsIgnoreAsciiCase(extensionOf(destination), ".csv")) return fail(messages::destinationNotCsv);
-    if (!platform::fileExists(source)) return fail(messages::sourceMissing);
-    if (!platform::folderExists(directoryOf(destination))) return fail(messages::destinationFolderMissing);
-    return true;
+bool validatePaths(const std::filesystem::path& source, const std::filesystem::path& destination, UserInterface& ui,
+                   platform::FileSystem& files) {
+    return checkPaths(source, &destination, ui, files);
 }
 
 namespace {
 
-int run(const std::filesystem::path& source, const std::filesystem::path& destination, UserInterface& ui,
-        std::string* account, bool& writing) {
+RunResult run(const std::filesystem::path& source, const std::filesystem::path& destination, UserInterface& ui,
+              std::string* account, platform::FileSystem& files, bool& writing) {
     platform::WriteMode mode = platform::WriteMode::createAlways;
-    if (!validatePaths(source, destination, ui)) return -1;
+    if (!validatePaths(source, destination, ui, files)) return RunResult::failed;
 
-    if (platform::fileExists(destination)) {
+    if (files.fileExists(destination)) {
         switch (ui.askOverwriteOrAppend()) {
         case OverwriteChoice::overwrite:
             break;
@@ -104,7 +150,7 @@ int run(const std::filesystem::path& source, const std::filesystem::path& destin
             mode = platform::WriteMode::openAlways;
             break;
         case OverwriteChoice::cancel:
-            return 0;
+            return RunResult::cancelled;
         }
     }
     ui.appendMessage(messages::converting);
@@ -112,26 +158,25 @@ int run(const std::filesystem::path& source, const std::filesystem::path& destin
     Account facts;
     ContactList list;
     if (account != nullptr) list.keepAccount(&facts);
-    const LoadResult loaded = loadSourceFile(source, list);
+    const LoadResult loaded = loadSourceFile(source, list, files);
     if (loaded != LoadResult::loaded) {
         ui.showError(loadFailureText(loaded));
         ui.appendMessage(messages::failed);
-        return -1;
+        return RunResult::failed;
     }
 
-    platform::DestinationFile file;
-    if (!file.open(destination, mode) || !file.seekToEnd()) {
-        file.close();
+    std::unique_ptr<platform::DestinationFile> file = openAtEnd(destination, mode, files);
+    if (!file) {
         ui.showError(messages::destinationUnwritable);
         ui.appendMessage(messages::failed);
-        return -1;
+        return RunResult::failed;
     }
     writing = true;
-    DestinationSink sink(file);
+    DestinationSink sink(*file);
     if (mode != platform::WriteMode::openAlways && writeCsvHeader(sink) != Success) {
-        file.close();
+        file.reset();
         ui.appendMessage(messages::headerFailed);
-        return -1;
+        return RunResult::failed;
     }
 
     int inputCount = 0;
@@ -153,19 +198,19 @@ int run(const std::filesystem::path& source, const std::filesystem::path& destin
         std::snprintf(counts, sizeof counts, messages::countsFormat, inputCount, outputCount);
         ui.appendMessage(counts);
     }
-    file.close();
+    file.reset();
     // Contacts that could not be written make the run a failed one, even
     // though it went on with the others.
-    return rowFailures == 0 ? 0 : -1;
+    return rowFailures == 0 ? RunResult::completed : RunResult::failed;
 }
 
 }  // namespace
 
-int runConversion(const std::filesystem::path& source, const std::filesystem::path& destination, UserInterface& ui,
-                  std::string* account) {
+RunResult runConversion(const std::filesystem::path& source, const std::filesystem::path& destination,
+                        UserInterface& ui, std::string* account, platform::FileSystem& files) {
     bool writing = false;
     try {
-        return run(source, destination, ui, account, writing);
+        return run(source, destination, ui, account, files, writing);
     } catch (const std::exception&) {
         // Memory ran out outside the reader and the writer (a path, a message
         // text). Before the destination was touched this is a source that
@@ -176,36 +221,28 @@ int runConversion(const std::filesystem::path& source, const std::filesystem::pa
             ui.appendMessage(messages::failed);
         } catch (const std::exception&) {
         }
-        return -1;
+        return RunResult::failed;
     }
 }
 
-}  // namespace velmora
-
-namespace velmora {
-
-int checkSource(const std::filesystem::path& source, UserInterface& ui, std::string& account) {
-    const auto fail = [&](std::string_view message) {
-        ui.showError(message);
-        return -1;
-    };
+RunResult checkSource(const std::filesystem::path& source, UserInterface& ui, std::string& account,
+                      platform::FileSystem& files) {
     try {
-        // The checks of validatePaths that concern the source, in its order.
-        if (source.empty()) return fail(messages::sourceEmpty);
-        if (platform::utf16Length(source) > kMaxPathLength) return fail(messages::sourceTooLong);
-        if (!equalsIgnoreAsciiCase(extensionOf(source), ".vcf")) return fail(messages::sourceNotVcard);
-        if (!platform::fileExists(source)) return fail(messages::sourceMissing);
-
+        if (!checkPaths(source, nullptr, ui, files)) return RunResult::failed;
         Account facts;
         ContactList list;
         list.keepAccount(&facts);
-        const LoadResult loaded = loadSourceFile(source, list);
-        if (loaded != LoadResult::loaded) return fail(loadFailureText(loaded));
+        const LoadResult loaded = loadSourceFile(source, list, files);
+        if (loaded != LoadResult::loaded) {
+            ui.showError(loadFailureText(loaded));
+            return RunResult::failed;
+        }
         account = describeAccount(list, facts);
-        return 0;
+        return RunResult::completed;
     } catch (const std::exception&) {
         // Memory ran out while the account was written.
-        return fail(messages::sourceUnreadable);
+        ui.showError(messages::sourceUnreadable);
+        return RunResult::failed;
     }
 }
 

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/files.h"
+
 namespace velmora {
 
 enum class OverwriteChoice { overwrite, append, cancel };
@@ -23,29 +25,40 @@ public:
     virtual OverwriteChoice askOverwriteOrAppend() = 0;
 };
 
-// 0 when the run ended normally (nothing to output and Cancel included),
-// -1 when it failed or some contact lines could not be written. Everything
-// the user needs to know has been reported through `ui`. With `account`,
-// a run that wrote its contact lines leaves there the account of what the
-// CSV file leaves out (UTF-8 lines, see describeAccount); it is left alone
-// otherwise.
-int runConversion(const std::filesystem::path& source, const std::filesystem::path& destination, UserInterface& ui,
-                  std::string* account = nullptr);
+// How a run ended; everything the user needs to know about it has been
+// reported through the UserInterface.
+enum class RunResult {
+    completed,  // ended normally, "nothing to output" included
+    cancelled,  // the user chose not to touch the existing destination
+    failed,     // the run failed, or some contact lines could not be written
+};
 
-// Reads the source as a run does and writes nothing: 0 with the account of
-// what a conversion would leave out in `account`; -1 when the source cannot
-// be read, the reason shown through `ui.showError` in the run's words.
-int checkSource(const std::filesystem::path& source, UserInterface& ui, std::string& account);
+// Converts `source` into `destination`, both reached through `files`. With
+// `account`, a run that wrote its contact lines leaves there the account of
+// what the CSV file leaves out (UTF-8 lines, see describeAccount); it is left
+// alone otherwise.
+RunResult runConversion(const std::filesystem::path& source, const std::filesystem::path& destination,
+                        UserInterface& ui, std::string* account = nullptr,
+                        platform::FileSystem& files = platform::realFileSystem());
+
+// Reads the source as a run does, with the run's checks of the source path,
+// and writes nothing: `completed` with the account of what a conversion would
+// leave out in `account`; `failed` when the source cannot be read, the reason
+// shown through `ui.showError` in the run's words.
+RunResult checkSource(const std::filesystem::path& source, UserInterface& ui, std::string& account,
+                      platform::FileSystem& files = platform::realFileSystem());
 
 // True when the run may proceed; otherwise the reason has been shown.
-bool validatePaths(const std::filesystem::path& source, const std::filesystem::path& destination, UserInterface& ui);
+bool validatePaths(const std::filesystem::path& source, const std::filesystem::path& destination, UserInterface& ui,
+                   platform::FileSystem& files = platform::realFileSystem());
 
 // The path from its last "." to the end, dot included; empty without a ".".
 std::filesystem::path::string_type extensionOf(const std::filesystem::path& path);
 
 // The whole path when it names an existing folder or holds no separator;
 // otherwise the path cut just before its last separator.
-std::filesystem::path::string_type directoryOf(const std::filesystem::path& path);
+std::filesystem::path::string_type directoryOf(const std::filesystem::path& path,
+                                               platform::FileSystem& files = platform::realFileSystem());
 
 // The destination the main window proposes for a chosen source: everything
 // from the last "." replaced by ".csv", or ".csv" appended without a ".".

@@ -252,7 +252,7 @@ void checkConversion(const std::filesystem::path& source, const std::filesystem:
     allocations = 0;
     failAt = 0;
     armed = true;
-    const int expected = runConversion(source, destination, reference);
+    const RunResult expected = runConversion(source, destination, reference);
     armed = false;
     const long long total = allocations;
     const std::string referenceCsv = readFile(destination);
@@ -264,7 +264,7 @@ void checkConversion(const std::filesystem::path& source, const std::filesystem:
         allocations = 0;
         failAt = n;
         armed = true;
-        int result = 0;
+        RunResult result = RunResult::completed;
         try {
             result = runConversion(source, destination, ui);
         } catch (const std::exception& e) {
@@ -283,7 +283,7 @@ void checkConversion(const std::filesystem::path& source, const std::filesystem:
                 fail(where + "a normal ending with other bytes");
             continue;
         }
-        if (result == -1 && !ui.errors.empty() && !written) continue;  // read failure, nothing written
+        if (result == RunResult::failed && !ui.errors.empty() && !written) continue;  // read failure, nothing written
         // Row failures: every line not written is reported, every written one
         // is an undisturbed line in its place.
         const auto lines = written ? linesOf(readFile(destination)) : std::vector<std::string>{};

@@ -1,6 +1,7 @@
-// The operating-system seam: files, folder search, code pages and the
-// console. One POSIX and one Win32 implementation stand behind this header;
-// everything else in the program is portable and includes no system header.
+// The operating-system seam: code pages, memory and the console; the files
+// stand behind their own interface in files.h. One POSIX and one Win32
+// implementation stand behind both headers; everything else in the program is
+// portable and includes no system header.
 #pragma once
 
 #include <array>
@@ -12,67 +13,6 @@
 #include <string_view>
 
 namespace velmora::platform {
-
-// A file opened for reading with no sharing: while it is open here, no other
-// cooperating program can open it for reading or writing.
-class SourceFile {
-public:
-    SourceFile() = default;
-    ~SourceFile();
-    SourceFile(const SourceFile&) = delete;
-    SourceFile& operator=(const SourceFile&) = delete;
-
-    // False when the file is missing, not accessible, a folder, or already
-    // open elsewhere.
-    bool open(const std::filesystem::path& path);
-    // The whole size in bytes; nothing when the query fails.
-    std::optional<std::uint64_t> size();
-    // Reads up to `count` bytes at the current position; the number of bytes
-    // delivered (short only at the end of the file), or nothing on failure.
-    std::optional<std::size_t> read(char* buffer, std::size_t count);
-    // Moves the position to `offset` bytes from the start.
-    void seek(std::uint64_t offset);
-    void close();
-
-private:
-    std::intptr_t handle_ = -1;
-};
-
-enum class WriteMode {
-    createAlways,  // create the file, or truncate an existing one
-    openAlways,    // create the file, or keep an existing one's content
-};
-
-// The destination, written sequentially from its end, with no sharing.
-class DestinationFile {
-public:
-    DestinationFile() = default;
-    ~DestinationFile();
-    DestinationFile(const DestinationFile&) = delete;
-    DestinationFile& operator=(const DestinationFile&) = delete;
-
-    bool open(const std::filesystem::path& path, WriteMode mode);
-    bool seekToEnd();
-    // Writes all `count` bytes; returns how many reached the file, which is
-    // less than `count` only when the write failed.
-    std::size_t write(const char* data, std::size_t count);
-    // Takes the last `count` bytes written back out of the file, so that a
-    // write that failed halfway leaves no fragment; false when that fails.
-    bool discardTail(std::uint64_t count);
-    void close();
-
-private:
-    std::intptr_t handle_ = -1;
-};
-
-// True when a file-status query on the path succeeds (file or folder).
-bool fileExists(const std::filesystem::path& path);
-
-// True when `folder` is a folder: a search for its entries finds a first one,
-// or, for the root of an empty drive, which holds no entry at all, the
-// folder's own status says so. The empty path stands for the root folder (of
-// the current drive on Windows).
-bool folderExists(const std::filesystem::path& folder);
 
 // UTF-8 into the ANSI code page (932 for this program's users), decoded as
 // Windows decodes the text with a terminating zero byte: an ill-formed

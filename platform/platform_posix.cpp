@@ -15,26 +15,39 @@
 #include <cstdio>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <new>
 
 #include "platform/cp932.h"
+#include "platform/files.h"
 #include "platform/platform.h"
 
 namespace velmora::platform {
 namespace {
 
-int fd(std::intptr_t handle) {
-    return static_cast<int>(handle);
-}
+// A file descriptor, closed when the object ends.
+class Descriptor {
+public:
+    Descriptor() = default;
+    ~Descriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    // Takes over `fd`; false when it is -1, no descriptor.
+    bool take(int fd) {
+        fd_ = fd;
+        return fd >= 0;
+    }
+    int get() const { return fd_; }
 
-void closeHandle(std::intptr_t& handle) {
-    if (handle >= 0) ::close(fd(handle));
-    handle = -1;
-}
+private:
+    int fd_ = -1;
+};
 
 // Opens `path` and takes a non-blocking exclusive lock, so that a file that a
-// cooperating program holds is refused instead of waited for.
-std::intptr_t openLocked(const std::filesystem::path& path, int flags) {
+// cooperating program holds is refused instead of waited for; -1 on failure.
+int openLocked(const std::filesystem::path& path, int flags) {
     const int f = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
     if (f < 0) return -1;
     struct stat st {};
@@ -45,99 +58,99 @@ std::intptr_t openLocked(const std::filesystem::path& path, int flags) {
     return f;
 }
 
+class PosixSourceFile final : public SourceFile {
+public:
+    Descriptor fd;
+
+    std::optional<std::uint64_t> size() override {
+        struct stat st {};
+        if (::fstat(fd.get(), &st) != 0) return std::nullopt;
+        return static_cast<std::uint64_t>(st.st_size);
+    }
+
+    std::optional<std::size_t> read(char* buffer, std::size_t count) override {
+        std::size_t total = 0;
+        while (total < count) {
+            const ssize_t n = ::read(fd.get(), buffer + total, count - total);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) return std::nullopt;
+            if (n == 0) break;
+            total += static_cast<std::size_t>(n);
+        }
+        return total;
+    }
+
+    void seek(std::uint64_t offset) override { ::lseek(fd.get(), static_cast<off_t>(offset), SEEK_SET); }
+};
+
+class PosixDestinationFile final : public DestinationFile {
+public:
+    Descriptor fd;
+
+    bool seekToEnd() override { return ::lseek(fd.get(), 0, SEEK_END) != -1; }
+
+    std::size_t write(const char* data, std::size_t count) override {
+        std::size_t total = 0;
+        while (total < count) {
+            const ssize_t n = ::write(fd.get(), data + total, count - total);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            total += static_cast<std::size_t>(n);
+        }
+        return total;
+    }
+
+    bool discardTail(std::uint64_t count) override {
+        const off_t end = ::lseek(fd.get(), 0, SEEK_CUR);
+        if (end < 0 || static_cast<std::uint64_t>(end) < count) return false;
+        const off_t keep = end - static_cast<off_t>(count);
+        return ::ftruncate(fd.get(), keep) == 0 && ::lseek(fd.get(), keep, SEEK_SET) == keep;
+    }
+};
+
+// The file objects are made before anything is opened, so that running out
+// of memory leaves no file open or created.
+class PosixFileSystem final : public FileSystem {
+public:
+    std::unique_ptr<SourceFile> openSource(const std::filesystem::path& path, Sharing) override {
+        auto file = std::make_unique<PosixSourceFile>();
+        if (!file->fd.take(openLocked(path, O_RDONLY))) return nullptr;
+        return file;
+    }
+
+    std::unique_ptr<DestinationFile> openDestination(const std::filesystem::path& path, WriteMode mode) override {
+        // A write past the file-size limit then fails like a full disk instead
+        // of ending the program.
+        static const bool ignored = (::signal(SIGXFSZ, SIG_IGN), true);
+        (void)ignored;
+        auto file = std::make_unique<PosixDestinationFile>();
+        if (!file->fd.take(openLocked(path, O_WRONLY | O_CREAT))) return nullptr;
+        // Truncated only once the lock is ours, never under another program.
+        if (mode == WriteMode::createAlways && ::ftruncate(file->fd.get(), 0) != 0) return nullptr;
+        return file;
+    }
+
+    bool fileExists(const std::filesystem::path& path) override {
+        struct stat st {};
+        return ::stat(path.c_str(), &st) == 0;
+    }
+
+    bool folderExists(const std::filesystem::path& folder) override {
+        DIR* dir = ::opendir(folder.empty() ? "/" : folder.c_str());
+        if (dir == nullptr) return false;
+        // Like a folder search on Windows, the search finds "." in any folder
+        // that can be opened.
+        const bool found = ::readdir(dir) != nullptr;
+        ::closedir(dir);
+        return found;
+    }
+};
+
 }  // namespace
 
-SourceFile::~SourceFile() {
-    close();
-}
-
-bool SourceFile::open(const std::filesystem::path& path) {
-    close();
-    handle_ = openLocked(path, O_RDONLY);
-    return handle_ >= 0;
-}
-
-std::optional<std::uint64_t> SourceFile::size() {
-    struct stat st {};
-    if (::fstat(fd(handle_), &st) != 0) return std::nullopt;
-    return static_cast<std::uint64_t>(st.st_size);
-}
-
-std::optional<std::size_t> SourceFile::read(char* buffer, std::size_t count) {
-    std::size_t total = 0;
-    while (total < count) {
-        const ssize_t n = ::read(fd(handle_), buffer + total, count - total);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return std::nullopt;
-        if (n == 0) break;
-        total += static_cast<std::size_t>(n);
-    }
-    return total;
-}
-
-void SourceFile::seek(std::uint64_t offset) {
-    ::lseek(fd(handle_), static_cast<off_t>(offset), SEEK_SET);
-}
-
-void SourceFile::close() {
-    closeHandle(handle_);
-}
-
-DestinationFile::~DestinationFile() {
-    close();
-}
-
-bool DestinationFile::open(const std::filesystem::path& path, WriteMode mode) {
-    // A write past the file-size limit then fails like a full disk instead of
-    // ending the program.
-    static const bool ignored = (::signal(SIGXFSZ, SIG_IGN), true);
-    (void)ignored;
-    close();
-    handle_ = openLocked(path, O_WRONLY | O_CREAT);
-    // Truncated only once the lock is ours, never under another program.
-    if (handle_ >= 0 && mode == WriteMode::createAlways && ::ftruncate(fd(handle_), 0) != 0) close();
-    return handle_ >= 0;
-}
-
-bool DestinationFile::seekToEnd() {
-    return handle_ >= 0 && ::lseek(fd(handle_), 0, SEEK_END) != -1;
-}
-
-std::size_t DestinationFile::write(const char* data, std::size_t count) {
-    std::size_t total = 0;
-    while (total < count) {
-        const ssize_t n = ::write(fd(handle_), data + total, count - total);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        total += static_cast<std::size_t>(n);
-    }
-    return total;
-}
-
-bool DestinationFile::discardTail(std::uint64_t count) {
-    const off_t end = ::lseek(fd(handle_), 0, SEEK_CUR);
-    if (end < 0 || static_cast<std::uint64_t>(end) < count) return false;
-    const off_t keep = end - static_cast<off_t>(count);
-    return ::ftruncate(fd(handle_), keep) == 0 && ::lseek(fd(handle_), keep, SEEK_SET) == keep;
-}
-
-void DestinationFile::close() {
-    closeHandle(handle_);
-}
-
-bool fileExists(const std::filesystem::path& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0;
-}
-
-bool folderExists(const std::filesystem::path& folder) {
-    DIR* dir = ::opendir(folder.empty() ? "/" : folder.c_str());
-    if (dir == nullptr) return false;
-    // Like a folder search on Windows, the search finds "." in any folder
-    // that can be opened.
-    const bool found = ::readdir(dir) != nullptr;
-    ::closedir(dir);
-    return found;
+FileSystem& realFileSystem() {
+    static PosixFileSystem files;
+    return files;
 }
 
 std::optional<std::string> utf8ToAnsi(std::string_view utf8) {

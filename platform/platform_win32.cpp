@@ -2,6 +2,7 @@
 // opened without sharing, code pages through MultiByteToWideChar and
 // WideCharToMultiByte, the lead-byte test of the ANSI code page, and console
 // output that reads correctly both in a console window and in a pipe.
+#include "platform/files.h"
 #include "platform/platform.h"
 
 #include "platform/windows_api.h"
@@ -11,21 +12,13 @@
 
 #include <algorithm>
 #include <climits>
+#include <memory>
 #include <new>
+#include <string>
 #include <vector>
 
 namespace velmora::platform {
 namespace {
-
-HANDLE asHandle(std::intptr_t value) {
-    return reinterpret_cast<HANDLE>(value);
-}
-
-std::intptr_t fromHandle(HANDLE handle) {
-    return reinterpret_cast<std::intptr_t>(handle);
-}
-
-const std::intptr_t invalidHandle = fromHandle(INVALID_HANDLE_VALUE);
 
 // ReadFile and WriteFile take a 32-bit count; larger transfers go in pieces
 // of this size.
@@ -90,125 +83,137 @@ bool writeAll(HANDLE handle, const char* data, std::size_t count, std::size_t& w
     return true;
 }
 
+// A kernel32 file handle, closed when the object ends.
+class Handle {
+public:
+    Handle() = default;
+    ~Handle() {
+        if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    // Takes over `handle`; false when it is INVALID_HANDLE_VALUE, no handle.
+    bool take(HANDLE handle) {
+        handle_ = handle;
+        return handle != INVALID_HANDLE_VALUE;
+    }
+    HANDLE get() const { return handle_; }
+
+private:
+    HANDLE handle_ = INVALID_HANDLE_VALUE;
+};
+
+class Win32SourceFile final : public SourceFile {
+public:
+    Handle handle;
+
+    std::optional<std::uint64_t> size() override {
+        DWORD high = 0;
+        const DWORD low = GetFileSize(handle.get(), &high);
+        // INVALID_FILE_SIZE is also a valid low part of a large file; only the
+        // error code tells the two apart.
+        if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return std::nullopt;
+        return (static_cast<std::uint64_t>(high) << 32) | low;
+    }
+
+    std::optional<std::size_t> read(char* buffer, std::size_t count) override {
+        std::size_t total = 0;
+        do {
+            const DWORD piece = static_cast<DWORD>(std::min(count - total, maxTransfer));
+            DWORD delivered = 0;
+            if (!ReadFile(handle.get(), buffer + total, piece, &delivered, nullptr)) return std::nullopt;
+            total += delivered;
+            if (delivered < piece) break;  // end of the file
+        } while (total < count);
+        return total;
+    }
+
+    void seek(std::uint64_t offset) override {
+        LONG high = static_cast<LONG>(offset >> 32);
+        SetFilePointer(handle.get(), static_cast<LONG>(offset & 0xFFFFFFFFu), high != 0 ? &high : nullptr, FILE_BEGIN);
+    }
+};
+
+class Win32DestinationFile final : public DestinationFile {
+public:
+    Handle handle;
+
+    bool seekToEnd() override {
+        // With the high part asked for, a file whose size ends in 0xFFFFFFFF
+        // is not mistaken for a failure; the error code decides.
+        LONG high = 0;
+        const DWORD low = SetFilePointer(handle.get(), 0, &high, FILE_END);
+        return !(low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR);
+    }
+
+    std::size_t write(const char* data, std::size_t count) override {
+        std::size_t written = 0;
+        writeAll(handle.get(), data, count, written);
+        return written;
+    }
+
+    bool discardTail(std::uint64_t count) override {
+        LARGE_INTEGER back{};
+        back.QuadPart = -static_cast<LONGLONG>(count);
+        return SetFilePointerEx(handle.get(), back, nullptr, FILE_CURRENT) && SetEndOfFile(handle.get());
+    }
+};
+
+// The file objects are made before anything is opened, so that running out
+// of memory leaves no file open or created.
+class Win32FileSystem final : public FileSystem {
+public:
+    std::unique_ptr<SourceFile> openSource(const std::filesystem::path& path, Sharing) override {
+        // No sharing: as long as the file is open here, every other open of it
+        // for reading or writing fails, so it cannot change while it is read.
+        auto file = std::make_unique<Win32SourceFile>();
+        if (!file->handle.take(
+                CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)))
+            return nullptr;
+        return file;
+    }
+
+    std::unique_ptr<DestinationFile> openDestination(const std::filesystem::path& path, WriteMode mode) override {
+        const DWORD disposition = mode == WriteMode::openAlways ? OPEN_ALWAYS : CREATE_ALWAYS;
+        auto file = std::make_unique<Win32DestinationFile>();
+        if (!file->handle.take(
+                CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr)))
+            return nullptr;
+        return file;
+    }
+
+    bool fileExists(const std::filesystem::path& path) override {
+        struct _stat64i32 status {};
+        return _wstat64i32(path.c_str(), &status) == 0;
+    }
+
+    bool folderExists(const std::filesystem::path& folder) override {
+        // "folder\*.*", or "folder*.*" when the folder already ends in a
+        // backslash: "C:" is searched as "C:\*.*", the drive's root, and "C:\"
+        // the same way.
+        std::wstring pattern = folder.native();
+        if (pattern.empty() || pattern.back() != L'\\') pattern += L'\\';
+        pattern += L"*.*";
+        WIN32_FIND_DATAW entry{};
+        HANDLE search = FindFirstFileW(pattern.c_str(), &entry);
+        if (search != INVALID_HANDLE_VALUE) {
+            FindClose(search);
+            return true;
+        }
+        // Every folder but a drive's root lists "." and ".."; the root of an
+        // empty drive (a new memory card, say) lists nothing and is still a
+        // folder that a file can be written into, so its status decides.
+        pattern.resize(pattern.size() - 3);  // "folder\"
+        const DWORD attributes = GetFileAttributesW(pattern.c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    }
+};
+
 }  // namespace
 
-SourceFile::~SourceFile() {
-    close();
-}
-
-bool SourceFile::open(const std::filesystem::path& path) {
-    close();
-    // No sharing: as long as the file is open here, every other open of it for
-    // reading or writing fails, so it cannot change while it is read.
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    handle_ = fromHandle(file);
-    return true;
-}
-
-std::optional<std::uint64_t> SourceFile::size() {
-    if (handle_ == invalidHandle) return std::nullopt;
-    DWORD high = 0;
-    const DWORD low = GetFileSize(asHandle(handle_), &high);
-    // INVALID_FILE_SIZE is also a valid low part of a large file; only the
-    // error code tells the two apart.
-    if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return std::nullopt;
-    return (static_cast<std::uint64_t>(high) << 32) | low;
-}
-
-std::optional<std::size_t> SourceFile::read(char* buffer, std::size_t count) {
-    if (handle_ == invalidHandle) return std::nullopt;
-    std::size_t total = 0;
-    do {
-        const DWORD piece = static_cast<DWORD>(std::min(count - total, maxTransfer));
-        DWORD delivered = 0;
-        if (!ReadFile(asHandle(handle_), buffer + total, piece, &delivered, nullptr)) return std::nullopt;
-        total += delivered;
-        if (delivered < piece) break;  // end of the file
-    } while (total < count);
-    return total;
-}
-
-void SourceFile::seek(std::uint64_t offset) {
-    if (handle_ == invalidHandle) return;
-    LONG high = static_cast<LONG>(offset >> 32);
-    SetFilePointer(asHandle(handle_), static_cast<LONG>(offset & 0xFFFFFFFFu), high != 0 ? &high : nullptr, FILE_BEGIN);
-}
-
-void SourceFile::close() {
-    if (handle_ != invalidHandle) {
-        CloseHandle(asHandle(handle_));
-        handle_ = invalidHandle;
-    }
-}
-
-DestinationFile::~DestinationFile() {
-    close();
-}
-
-bool DestinationFile::open(const std::filesystem::path& path, WriteMode mode) {
-    close();
-    const DWORD disposition = mode == WriteMode::openAlways ? OPEN_ALWAYS : CREATE_ALWAYS;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    handle_ = fromHandle(file);
-    return true;
-}
-
-bool DestinationFile::seekToEnd() {
-    if (handle_ == invalidHandle) return false;
-    // With the high part asked for, a file whose size ends in 0xFFFFFFFF is not
-    // mistaken for a failure; the error code decides.
-    LONG high = 0;
-    const DWORD low = SetFilePointer(asHandle(handle_), 0, &high, FILE_END);
-    return !(low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR);
-}
-
-std::size_t DestinationFile::write(const char* data, std::size_t count) {
-    if (handle_ == invalidHandle) return 0;
-    std::size_t written = 0;
-    writeAll(asHandle(handle_), data, count, written);
-    return written;
-}
-
-bool DestinationFile::discardTail(std::uint64_t count) {
-    if (handle_ == invalidHandle) return false;
-    LARGE_INTEGER back{};
-    back.QuadPart = -static_cast<LONGLONG>(count);
-    return SetFilePointerEx(asHandle(handle_), back, nullptr, FILE_CURRENT) && SetEndOfFile(asHandle(handle_));
-}
-
-void DestinationFile::close() {
-    if (handle_ != invalidHandle) {
-        CloseHandle(asHandle(handle_));
-        handle_ = invalidHandle;
-    }
-}
-
-bool fileExists(const std::filesystem::path& path) {
-    struct _stat64i32 status {};
-    return _wstat64i32(path.c_str(), &status) == 0;
-}
-
-bool folderExists(const std::filesystem::path& folder) {
-    // "folder\*.*", or "folder*.*" when the folder already ends in a
-    // backslash: "C:" is searched as "C:\*.*", the drive's root, and "C:\"
-    // the same way.
-    std::wstring pattern = folder.native();
-    if (pattern.empty() || pattern.back() != L'\\') pattern += L'\\';
-    pattern += L"*.*";
-    WIN32_FIND_DATAW entry{};
-    HANDLE search = FindFirstFileW(pattern.c_str(), &entry);
-    if (search != INVALID_HANDLE_VALUE) {
-        FindClose(search);
-        return true;
-    }
-    // Every folder but a drive's root lists "." and ".."; the root of an
-    // empty drive (a new memory card, say) lists nothing and is still a
-    // folder that a file can be written into, so its status decides.
-    pattern.resize(pattern.size() - 3);  // "folder\"
-    const DWORD attributes = GetFileAttributesW(pattern.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+FileSystem& realFileSystem() {
+    static Win32FileSystem files;
+    return files;
 }
 
 std::optional<std::string> utf8ToAnsi(std::string_view utf8) {
@@ -320,38 +325,44 @@ void writeText(Stream stream, std::string_view utf8) {
     writeAll(handle, utf8.data(), utf8.size(), written);
 }
 
+namespace {
+
+// Units taken one at a time by `next` (false at the end of input) up to the
+// next LF, which is consumed but not kept; nothing when the input ends before
+// a single unit. One unit at a time, so that nothing after the line is taken.
+template <typename Unit, typename Next>
+std::optional<std::basic_string<Unit>> readToLineFeed(Next next) {
+    std::basic_string<Unit> line;
+    Unit unit{};
+    if (!next(unit)) return std::nullopt;
+    do {
+        if (unit == Unit('\n')) break;
+        line.push_back(unit);
+    } while (next(unit));
+    return line;
+}
+
+}  // namespace
+
 std::optional<std::string> readLine() {
     HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     if (input == nullptr || input == INVALID_HANDLE_VALUE) return std::nullopt;
-    std::string line;
     if (isConsole(input)) {
-        std::wstring wide;
-        bool sawAny = false;
-        for (;;) {
-            wchar_t unit = 0;
+        auto wide = readToLineFeed<wchar_t>([input](wchar_t& unit) {
             DWORD got = 0;
-            if (!ReadConsoleW(input, &unit, 1, &got, nullptr) || got == 0) break;
-            sawAny = true;
-            if (unit == L'\n') break;
-            if (unit != L'\r') wide.push_back(unit);
-        }
-        if (!sawAny) return std::nullopt;
-        auto utf8 = wideToMultiByte(CP_UTF8, wide.data(), wide.size(), nullptr);
+            return ReadConsoleW(input, &unit, 1, &got, nullptr) && got != 0;
+        });
+        if (!wide) return std::nullopt;
+        std::erase(*wide, L'\r');
+        auto utf8 = wideToMultiByte(CP_UTF8, wide->data(), wide->size(), nullptr);
         return utf8 ? std::move(*utf8) : std::string();
     }
-    // A pipe or a file: UTF-8 bytes up to the next LF, one byte at a time so
-    // that nothing after the line is consumed.
-    bool sawAny = false;
-    for (;;) {
-        char byte = 0;
+    // A pipe or a file: UTF-8 bytes.
+    auto line = readToLineFeed<char>([input](char& byte) {
         DWORD got = 0;
-        if (!ReadFile(input, &byte, 1, &got, nullptr) || got == 0) break;
-        sawAny = true;
-        if (byte == '\n') break;
-        line.push_back(byte);
-    }
-    if (!sawAny) return std::nullopt;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+        return ReadFile(input, &byte, 1, &got, nullptr) && got != 0;
+    });
+    if (line && !line->empty() && line->back() == '\r') line->pop_back();
     return line;
 }
 

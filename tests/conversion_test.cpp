@@ -7,7 +7,7 @@
 
 #include "conversion/messages.h"
 #include "csv/csv_writer.h"
-#include "platform/platform.h"
+#include "platform/files.h"
 #include "tests/test_support.h"
 
 namespace velmora {
@@ -40,9 +40,10 @@ TEST(PathOperations, ExtensionDirectoryAndProposal) {
     EXPECT_EQ(directoryOf(dir.path()), folder);  // an existing folder is its own folder
     EXPECT_EQ(directoryOf(native("out.csv")), native("out.csv"));
     EXPECT_EQ(directoryOf(dir / "missing" / "out.csv"), (dir / "missing").native());
-    EXPECT_TRUE(platform::folderExists(dir.path()));
-    EXPECT_TRUE(platform::folderExists(folder + std::filesystem::path::preferred_separator));
-    EXPECT_FALSE(platform::folderExists(dir / "missing"));
+    platform::FileSystem& files = platform::realFileSystem();
+    EXPECT_TRUE(files.folderExists(dir.path()));
+    EXPECT_TRUE(files.folderExists(folder + std::filesystem::path::preferred_separator));
+    EXPECT_FALSE(files.folderExists(dir / "missing"));
 #ifdef _WIN32
     EXPECT_EQ(directoryOf(L"C:\\out.csv"), L"C:");
 #endif
@@ -97,7 +98,7 @@ struct Fixture {
     std::filesystem::path destination = dir / "out.csv";
     test::RecordingUi ui;
 
-    int convert(std::string_view sourceBytes) {
+    RunResult convert(std::string_view sourceBytes) {
         test::writeFile(source, sourceBytes);
         return runConversion(source, destination, ui);
     }
@@ -105,7 +106,7 @@ struct Fixture {
 
 TEST(RunConversion, CreatesTheDestinationWithHeaderAndRows) {
     Fixture run;
-    EXPECT_EQ(run.convert(kCard + kCard), 0);
+    EXPECT_EQ(run.convert(kCard + kCard), RunResult::completed);
     EXPECT_EQ(test::readFile(run.destination),
               std::string(csvHeader()) + test::csvRow({{1, "A"}}) + test::csvRow({{1, "A"}}));
     EXPECT_EQ(run.ui.messages,
@@ -118,22 +119,25 @@ TEST(RunConversion, ExistingDestinationIsOverwrittenAppendedOrLeftAlone) {
     const std::string old = "old bytes without line end";
     struct Case {
         OverwriteChoice answer;
+        RunResult result;
         std::string bytes;
         Strings messages;
     } cases[] = {
         {OverwriteChoice::overwrite,
+         RunResult::completed,
          std::string(csvHeader()) + test::csvRow({{1, "A"}}),
          {"変換処理中...", "変換が完了しました。", "入力データ：1件、　出力データ：1件"}},
         {OverwriteChoice::append,
+         RunResult::completed,
          old + test::csvRow({{1, "A"}}),
          {"変換処理中...", "変換が完了しました。", "入力データ：1件、　出力データ：1件"}},
-        {OverwriteChoice::cancel, old, {}},
+        {OverwriteChoice::cancel, RunResult::cancelled, old, {}},
     };
     for (const auto& c : cases) {
         Fixture run;
         test::writeFile(run.destination, old);
         run.ui.answer = c.answer;
-        EXPECT_EQ(run.convert(kCard), 0);
+        EXPECT_EQ(run.convert(kCard), c.result);
         EXPECT_EQ(run.ui.questions, 1);
         EXPECT_EQ(test::readFile(run.destination), c.bytes);
         EXPECT_EQ(run.ui.messages, c.messages);
@@ -146,10 +150,11 @@ TEST(RunConversion, NothingToOutputLeavesTheHeaderAlone) {
         "BEGIN:VCARD\r\nEND:VCARD\r\n",                        // complete but empty
         "BEGIN:VCARD\r\nVERSION:4.0\r\nN:A\r\nEND:VCARD\r\n",  // unsupported
         "BEGIN:VCARD\r\nN:A\r\n",                              // never completed
+        "BEGIN:VCARD",                                         // no line end at all
     };
     for (std::string_view source : sources) {
         Fixture run;
-        EXPECT_EQ(run.convert(source), 0);
+        EXPECT_EQ(run.convert(source), RunResult::completed);
         EXPECT_EQ(test::readFile(run.destination), csvHeader());
         EXPECT_EQ(run.ui.messages, (Strings{"変換処理中...", "出力対象データが1件もありませんでした。"}));
     }
@@ -157,14 +162,22 @@ TEST(RunConversion, NothingToOutputLeavesTheHeaderAlone) {
 
 TEST(RunConversion, CountsCompleteContactsEvenWhenNotWritten) {
     Fixture run;
-    EXPECT_EQ(run.convert(kCard + "BEGIN:VCARD\r\nEND:VCARD\r\nBEGIN:VCARD\r\nN:x\r\n"), 0);
+    EXPECT_EQ(run.convert(kCard + "BEGIN:VCARD\r\nEND:VCARD\r\nBEGIN:VCARD\r\nN:x\r\n"), RunResult::completed);
     EXPECT_EQ(run.ui.messages.back(), "入力データ：2件、　出力データ：1件");
+}
+
+TEST(RunConversion, LinesOfAMillionSemicolons) {
+    Fixture run;
+    const std::string semicolons(1000000, ';');
+    EXPECT_EQ(run.convert("BEGIN:VCARD\r\nN:a" + semicolons + "z\r\nNOTE:" + semicolons + "\r\nEND:VCARD\r\n"),
+              RunResult::completed);
+    EXPECT_EQ(test::readFile(run.destination), std::string(csvHeader()) + test::csvRow({{1, "a z"}, {58, ""}}));
 }
 
 TEST(RunConversion, ReportsSourceFailures) {
     {
         Fixture run;
-        EXPECT_EQ(run.convert("\xFE\xFF" + kCard), -1);
+        EXPECT_EQ(run.convert("\xFE\xFF" + kCard), RunResult::failed);
         EXPECT_EQ(run.ui.errors, Strings{std::string(messages::encodingUnsupported)});
         EXPECT_EQ(run.ui.messages, (Strings{"変換処理中...", "変換処理に失敗しました。"}));
         EXPECT_FALSE(std::filesystem::exists(run.destination));
@@ -172,9 +185,9 @@ TEST(RunConversion, ReportsSourceFailures) {
     {
         Fixture run;
         test::writeFile(run.source, kCard);
-        platform::SourceFile holder;
-        ASSERT_TRUE(holder.open(run.source));
-        EXPECT_EQ(runConversion(run.source, run.destination, run.ui), -1);
+        const auto holder = platform::realFileSystem().openSource(run.source, platform::Sharing::none);
+        ASSERT_TRUE(holder);
+        EXPECT_EQ(runConversion(run.source, run.destination, run.ui), RunResult::failed);
         EXPECT_EQ(run.ui.errors, Strings{std::string(messages::sourceUnreadable)});
         EXPECT_EQ(run.ui.messages, (Strings{"変換処理中...", "変換処理に失敗しました。"}));
         EXPECT_FALSE(std::filesystem::exists(run.destination));
@@ -184,18 +197,26 @@ TEST(RunConversion, ReportsSourceFailures) {
 TEST(RunConversion, ReportsADestinationInUse) {
     Fixture run;
     test::writeFile(run.destination, "kept");
-    platform::DestinationFile holder;
-    ASSERT_TRUE(holder.open(run.destination, platform::WriteMode::openAlways));
-    EXPECT_EQ(run.convert(kCard), -1);
-    holder.close();
+    auto holder = platform::realFileSystem().openDestination(run.destination, platform::WriteMode::openAlways);
+    ASSERT_TRUE(holder);
+    EXPECT_EQ(run.convert(kCard), RunResult::failed);
+    holder.reset();
     EXPECT_EQ(run.ui.errors, Strings{std::string(messages::destinationUnwritable)});
     EXPECT_EQ(run.ui.messages, (Strings{"変換処理中...", "変換処理に失敗しました。"}));
     EXPECT_EQ(test::readFile(run.destination), "kept");
 }
 
+TEST(RunConversion, ReportsADestinationThatIsAFolder) {
+    Fixture run;
+    std::filesystem::create_directory(run.destination);
+    EXPECT_EQ(run.convert(kCard), RunResult::failed);
+    EXPECT_EQ(run.ui.errors, Strings{std::string(messages::destinationUnwritable)});
+    EXPECT_TRUE(std::filesystem::is_empty(run.destination));
+}
+
 TEST(RunConversion, ValidationFailureReportsOnlyTheReason) {
     Fixture run;
-    EXPECT_EQ(runConversion(run.dir / "missing.vcf", run.destination, run.ui), -1);
+    EXPECT_EQ(runConversion(run.dir / "missing.vcf", run.destination, run.ui), RunResult::failed);
     EXPECT_EQ(run.ui.errors, Strings{std::string(messages::sourceMissing)});
     EXPECT_TRUE(run.ui.messages.empty());
 }

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/platform.h"
+#include "platform/files.h"
 #include "tests/test_support.h"
 #include "vcard/account.h"
 #include "vcard/lines.h"
@@ -125,10 +125,10 @@ TEST(LoadSourceFile, MissingOrLockedSourceFailsToOpen) {
 
     const auto path = dir / "book.vcf";
     test::writeFile(path, kCard);
-    platform::SourceFile holder;
-    ASSERT_TRUE(holder.open(path));
+    auto holder = platform::realFileSystem().openSource(path, platform::Sharing::none);
+    ASSERT_TRUE(holder);
     EXPECT_EQ(loadSourceFile(path, list), LoadResult::openFailed);
-    holder.close();
+    holder.reset();
     EXPECT_EQ(loadSourceFile(path, list), LoadResult::loaded);
     EXPECT_EQ(list.count(), 1u);
 }

@@ -42,13 +42,26 @@ public:
     std::vector<std::string> errors;
     std::vector<std::string> messages;
     int questions = 0;
+    // Every call in order, as shownError, listed and kQuestion give it.
+    std::vector<std::string> calls;
 
-    void showError(std::string_view text) override { errors.emplace_back(text); }
-    void appendMessage(std::string_view text) override { messages.emplace_back(text); }
+    void showError(std::string_view text) override {
+        errors.emplace_back(text);
+        calls.push_back(shownError(text));
+    }
+    void appendMessage(std::string_view text) override {
+        messages.emplace_back(text);
+        calls.push_back(listed(text));
+    }
     OverwriteChoice askOverwriteOrAppend() override {
         ++questions;
+        calls.emplace_back(kQuestion);
         return answer;
     }
+
+    static std::string shownError(std::string_view text) { return "error: " + std::string(text); }
+    static std::string listed(std::string_view text) { return "message: " + std::string(text); }
+    static constexpr std::string_view kQuestion = "overwrite or append?";
 };
 
 // One contact line: 95 columns, the given ones holding their (already

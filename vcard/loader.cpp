@@ -165,9 +165,10 @@ private:
     std::optional<SourceReading> marked_;
 };
 
-LoadResult load(const std::filesystem::path& sourcePath, ContactList& list) {
-    platform::SourceFile file;
-    if (!file.open(sourcePath)) return LoadResult::openFailed;
+LoadResult load(const std::filesystem::path& sourcePath, ContactList& list, platform::FileSystem& files) {
+    const auto opened = files.openSource(sourcePath, platform::Sharing::none);
+    if (!opened) return LoadResult::openFailed;
+    platform::SourceFile& file = *opened;
     const auto size = file.size();
     if (!size) return LoadResult::readFailed;
 
@@ -245,9 +246,9 @@ void parseVcardText(std::string_view text, ContactList& list, std::optional<Sour
     readLines(lines, read, list);
 }
 
-LoadResult loadSourceFile(const std::filesystem::path& sourcePath, ContactList& list) {
+LoadResult loadSourceFile(const std::filesystem::path& sourcePath, ContactList& list, platform::FileSystem& files) {
     try {
-        const LoadResult result = load(sourcePath, list);
+        const LoadResult result = load(sourcePath, list, files);
         if (result != LoadResult::loaded) list.clear();
         return result;
     } catch (const std::bad_alloc&) {

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string_view>
 
+#include "platform/files.h"
 #include "vcard/contact.h"
 
 namespace velmora {
@@ -23,8 +24,10 @@ enum class LoadResult : std::uint8_t {
 // mark (UTF-8 skipped, UTF-16LE converted into the ANSI code page, UTF-16BE
 // refused) and parses the text, which ends at its first zero byte (or zero
 // code unit), into `list`. The file stays locked until the parse is done.
-// After any result but `loaded` the list is empty.
-LoadResult loadSourceFile(const std::filesystem::path& sourcePath, ContactList& list);
+// After any result but `loaded` the list is empty. The file is taken from
+// `files`.
+LoadResult loadSourceFile(const std::filesystem::path& sourcePath, ContactList& list,
+                          platform::FileSystem& files = platform::realFileSystem());
 
 // Parses a whole text, up to its first zero byte, into `list`: read as
 // `reading`, or without one as the text shows itself to be. Throws

@@ -5,8 +5,11 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
+#include <vector>
 
+#include "platform/files.h"
 #include "platform/platform.h"
 #include "tests/windows/driver.h"
 
@@ -32,19 +35,27 @@ TEST(Win32Platform, CodePageIs932) {
     ASSERT_EQ(GetACP(), 932u);
 }
 
+std::unique_ptr<SourceFile> openSource(const std::filesystem::path& path) {
+    return realFileSystem().openSource(path, Sharing::none);
+}
+
+std::unique_ptr<DestinationFile> openDestination(const std::filesystem::path& path, WriteMode mode) {
+    return realFileSystem().openDestination(path, mode);
+}
+
 TEST(Win32SourceFile, IsLockedAgainstOtherOpensWhileOpen) {
     TemporaryFolder folder;
     const auto path = folder.write(L"book.vcf", "BEGIN:VCARD\r\n");
     {
-        SourceFile file;
-        ASSERT_TRUE(file.open(path));
+        const auto file = openSource(path);
+        ASSERT_TRUE(file);
         EXPECT_FALSE(canOpen(path, GENERIC_READ));
         EXPECT_FALSE(canOpen(path, GENERIC_WRITE));
-        EXPECT_EQ(file.size(), std::optional<std::uint64_t>(13));
+        EXPECT_EQ(file->size(), std::optional<std::uint64_t>(13));
         char buffer[32] = {};
-        EXPECT_EQ(file.read(buffer, 3), std::optional<std::size_t>(3));
-        file.seek(6);
-        EXPECT_EQ(file.read(buffer, sizeof(buffer)), std::optional<std::size_t>(7));
+        EXPECT_EQ(file->read(buffer, 3), std::optional<std::size_t>(3));
+        file->seek(6);
+        EXPECT_EQ(file->read(buffer, sizeof(buffer)), std::optional<std::size_t>(7));
         EXPECT_EQ(std::string(buffer, 7), "VCARD\r\n");
     }
     EXPECT_TRUE(canOpen(path, GENERIC_READ));
@@ -52,65 +63,69 @@ TEST(Win32SourceFile, IsLockedAgainstOtherOpensWhileOpen) {
 
 TEST(Win32SourceFile, RefusesMissingFilesFoldersAndFilesOpenElsewhere) {
     TemporaryFolder folder;
-    SourceFile file;
-    EXPECT_FALSE(file.open(folder.path() / L"missing.vcf"));
-    EXPECT_FALSE(file.open(folder.path()));
+    EXPECT_FALSE(openSource(folder.path() / L"missing.vcf"));
+    EXPECT_FALSE(openSource(folder.path()));
     const auto path = folder.write(L"busy.vcf", "x");
     HANDLE other = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(other, INVALID_HANDLE_VALUE);
-    EXPECT_FALSE(file.open(path));
+    EXPECT_FALSE(openSource(path));
     CloseHandle(other);
-    EXPECT_TRUE(file.open(path));
+    EXPECT_TRUE(openSource(path));
 }
 
 TEST(Win32DestinationFile, CreateAlwaysTruncatesAndOpenAlwaysAppendsAtTheEnd) {
     TemporaryFolder folder;
     const auto path = folder.write(L"out.csv", "old content");
     {
-        DestinationFile file;
-        ASSERT_TRUE(file.open(path, WriteMode::openAlways));
-        ASSERT_TRUE(file.seekToEnd());
+        const auto file = openDestination(path, WriteMode::openAlways);
+        ASSERT_TRUE(file);
+        ASSERT_TRUE(file->seekToEnd());
         EXPECT_FALSE(canOpen(path, GENERIC_READ));
-        EXPECT_EQ(file.write("+new", 4), 4u);
+        EXPECT_EQ(file->write("+new", 4), 4u);
     }
     EXPECT_EQ(readFile(path), "old content+new");
     {
-        DestinationFile file;
-        ASSERT_TRUE(file.open(path, WriteMode::createAlways));
-        ASSERT_TRUE(file.seekToEnd());
-        EXPECT_EQ(file.write("fresh", 5), 5u);
+        const auto file = openDestination(path, WriteMode::createAlways);
+        ASSERT_TRUE(file);
+        ASSERT_TRUE(file->seekToEnd());
+        EXPECT_EQ(file->write("fresh", 5), 5u);
     }
     EXPECT_EQ(readFile(path), "fresh");
     {
         // A write that failed halfway is taken back out; later writes follow
         // what is left.
-        DestinationFile file;
-        ASSERT_TRUE(file.open(path, WriteMode::openAlways));
-        ASSERT_TRUE(file.seekToEnd());
-        EXPECT_EQ(file.write(",half", 5), 5u);
-        EXPECT_TRUE(file.discardTail(5));
-        EXPECT_FALSE(file.discardTail(6));
-        EXPECT_EQ(file.write("!", 1), 1u);
+        const auto file = openDestination(path, WriteMode::openAlways);
+        ASSERT_TRUE(file);
+        ASSERT_TRUE(file->seekToEnd());
+        EXPECT_EQ(file->write(",half", 5), 5u);
+        EXPECT_TRUE(file->discardTail(5));
+        EXPECT_FALSE(file->discardTail(6));
+        EXPECT_EQ(file->write("!", 1), 1u);
     }
     EXPECT_EQ(readFile(path), "fresh!");
-    DestinationFile file;
-    EXPECT_FALSE(file.open(folder.path() / L"no such folder" / L"out.csv", WriteMode::createAlways));
+    EXPECT_FALSE(openDestination(folder.path() / L"no such folder" / L"out.csv", WriteMode::createAlways));
+    // A folder where the file should be is left alone.
+    const auto inner = folder.path() / L"out folder.csv";
+    ASSERT_TRUE(CreateDirectoryW(inner.c_str(), nullptr));
+    EXPECT_FALSE(openDestination(inner, WriteMode::createAlways));
+    EXPECT_EQ(GetFileAttributesW(inner.c_str()) & FILE_ATTRIBUTE_DIRECTORY, DWORD{FILE_ATTRIBUTE_DIRECTORY});
 }
 
 TEST(Win32Files, StatusQueryAndFolderSearch) {
     TemporaryFolder folder;
     const auto path = folder.write(L"a.vcf", "x");
-    EXPECT_TRUE(fileExists(path));
-    EXPECT_TRUE(fileExists(folder.path()));
-    EXPECT_FALSE(fileExists(folder.path() / L"b.vcf"));
-    EXPECT_TRUE(folderExists(folder.path()));
-    EXPECT_TRUE(folderExists(folder.path().wstring() + L"\\"));
-    EXPECT_FALSE(folderExists(folder.path() / L"missing"));
-    EXPECT_FALSE(folderExists(path));  // a file is no folder
+    FileSystem& files = realFileSystem();
+    EXPECT_TRUE(files.fileExists(path));
+    EXPECT_TRUE(files.fileExists(folder.path()));
+    EXPECT_FALSE(files.fileExists(folder.path() / L"b.vcf"));
+    EXPECT_TRUE(files.folderExists(folder.path()));
+    EXPECT_TRUE(files.folderExists(folder.path().wstring() + L"\\"));
+    EXPECT_FALSE(files.folderExists(folder.path() / L"missing"));
+    EXPECT_FALSE(files.folderExists(path));  // a file is no folder
     // A drive is searched at its root, with or without the backslash.
-    EXPECT_TRUE(folderExists(L"C:"));
-    EXPECT_TRUE(folderExists(L"C:\\"));
+    EXPECT_TRUE(files.folderExists(L"C:"));
+    EXPECT_TRUE(files.folderExists(L"C:\\"));
 }
 
 struct AnsiCase {
@@ -182,6 +197,25 @@ TEST(Win32Console, WritesUtf8BytesIntoAPipe) {
     CloseHandle(reader);
     EXPECT_FALSE(terminal);
     EXPECT_EQ(bytes, "変換が完了しました。\r\n");
+}
+
+TEST(Win32Console, ReadsLinesFromAPipeOneAtATime) {
+    HANDLE reader = nullptr;
+    HANDLE writer = nullptr;
+    ASSERT_TRUE(CreatePipe(&reader, &writer, nullptr, 1 << 16));
+    const std::string input = "o\r\n\xE8\xA1\xA8\r\n\nlast";
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(writer, input.data(), static_cast<DWORD>(input.size()), &written, nullptr));
+    CloseHandle(writer);
+    HANDLE saved = GetStdHandle(STD_INPUT_HANDLE);
+    SetStdHandle(STD_INPUT_HANDLE, reader);
+    std::vector<std::optional<std::string>> lines;
+    for (int i = 0; i < 5; ++i) lines.push_back(readLine());
+    SetStdHandle(STD_INPUT_HANDLE, saved);
+    CloseHandle(reader);
+    // The CR before the LF is dropped; the last line needs no LF.
+    const std::vector<std::optional<std::string>> expected = {"o", "\xE8\xA1\xA8", "", "last", std::nullopt};
+    EXPECT_EQ(lines, expected);
 }
 
 TEST(Win32Paths, LengthCountsUtf16Units) {
