@@ -83,10 +83,13 @@ TEST(KeywordTests, AreCaseInsensitiveSubstringTests) {
         {"TEL;type=work;HOMEWORK", "WORK", true},
         {"TEL;type=work;HOMEWORK", "CELL", false},
         {"", "WORK", false},
+        // A long text (a folded photo's line) is searched the other way.
+        {"QUJDREVGR0hJSktMTU5PUFFSU1RVVldYWVpbXF1eX2BhYmNkZWZnaGlqa2xtbm9wcXJzdHV2d3h5ei0tquoted-printable", "QUOTED-PRINTABLE", true},
+        {"QUJDREVGR0hJSktMTU5PUFFSU1RVVldYWVpbXF1eX2BhYmNkZWZnaGlqa2xtbm9wcXJzdHV2d3h5ei0tbase6", "BASE64", false},
     };
     for (const auto& c : cases) {
         const Keyword keyword(c.keyword);
-        EXPECT_EQ(containsKeyword(c.text, profileOf(c.text), keyword), c.found) << c.text;
+        EXPECT_EQ(SearchableText(c.text).contains(keyword), c.found) << c.text;
     }
 }
 

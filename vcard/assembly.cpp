@@ -39,12 +39,13 @@ const LogicalLine* LineAssembler::next() {
             // the value; only a line without one is looked at again.
             if (line_.hasValue) {
                 line_.text = pending_;
+                line_.head = SearchableText(line_.name(), line_.head);
             } else {
                 const std::size_t colon = pending_.find(':');
                 line_.hasValue = colon != std::string::npos;
                 line_.nameLength = line_.hasValue ? colon : pending_.size();
                 line_.text = pending_;
-                line_.profile = ~TextProfile{0};
+                line_.head = SearchableText(line_.name());
             }
             hasPending_ = false;
             state_ = State::collecting;
@@ -62,9 +63,7 @@ void LineAssembler::begin(std::string_view text) {
     const std::size_t colon = text.find(':');
     line.hasValue = colon != std::string_view::npos;
     line.nameLength = line.hasValue ? colon : text.size();
-    // A short head is profiled byte by byte; a long one (a folded photo line
-    // has no ":") is cheaper to search through each keyword's memchr anchor.
-    line.profile = line.nameLength <= 64 ? profileOf(line.name()) : ~TextProfile{0};
+    line.head = SearchableText(line.name());
     line.number = physical_;
     line.encoding = TransferEncoding::none;
     if (line.names(keywords::base64)) line.encoding = TransferEncoding::base64;

@@ -24,13 +24,13 @@ struct LogicalLine {
     TransferEncoding encoding = TransferEncoding::none;   // named by its parameters
     TextEncoding textEncoding = TextEncoding::codePage;   // its text: as named, or the source's when none is
     std::uint64_t number = 0;                             // the physical line (from 1) where it began
-    TextProfile profile = 0;  // of the name part; every bit for a long one (see TextProfile)
+    SearchableText head;                                  // the name part, for keyword tests
 
     std::string_view name() const { return text.substr(0, nameLength); }
     std::string_view value() const { return hasValue ? text.substr(nameLength + 1) : std::string_view(); }
     // Whether `keyword` occurs in the property name and parameters, a to z
     // upper-cased.
-    bool names(const Keyword& keyword) const { return containsKeyword(name(), profile, keyword); }
+    bool names(const Keyword& keyword) const { return head.contains(keyword); }
 };
 
 // Delivers the logical lines made of the physical lines of a LineCutter.

@@ -96,11 +96,11 @@ struct Present {
 // known when it is compiled.
 template <std::size_t N>
 Present presentKeywords(std::string_view typeText, const TypeKeyword (&table)[N]) {
-    const TextProfile profile = profileOf(typeText);
+    const SearchableText text(typeText);
     Present present;
     for (std::size_t i = 0; i < N; ++i) {
         if (table[i].listed) present.listed |= 1u << i;
-        if (containsKeyword(typeText, profile, table[i].keyword)) present.keywords |= 1u << i;
+        if (text.contains(table[i].keyword)) present.keywords |= 1u << i;
     }
     return present;
 }

@@ -1,6 +1,5 @@
 #include "vcard/properties.h"
 
-#include <cstdint>
 #include <string>
 
 #include "platform/platform.h"
@@ -150,17 +149,7 @@ constexpr PropertyRule propertyRules[] = {
     {"NOTE", storeNotes},
 };
 
-// The lengths of the rule names, one bit each: most property names of a
-// phone's export ("X-DCM-LED-COLOR", "X-CLASS", "PHOTO") are turned away by
-// their length alone, without a comparison.
-constexpr std::uint64_t kRuleNameLengths = [] {
-    std::uint64_t lengths = 0;
-    for (const PropertyRule& rule : propertyRules) lengths |= std::uint64_t{1} << rule.name.size();
-    return lengths;
-}();
-
 const PropertyRule* findRule(std::string_view propertyName) {
-    if (propertyName.size() >= 64 || (kRuleNameLengths >> propertyName.size() & 1) == 0) return nullptr;
     for (const PropertyRule& rule : propertyRules)
         if (equalsIgnoreCase(propertyName, rule.name)) return &rule;
     return nullptr;
@@ -204,9 +193,9 @@ void RecordBuilder::apply(const LogicalLine& line) {
     const std::string_view valueText = line.value();
     const std::string_view written = propertyNameAsWritten(nameText, line.textEncoding);
     if (equalsIgnoreCase(written, "VERSION")) {
-        const TextProfile profile = profileOf(valueText);
-        const bool version30 = containsKeyword(valueText, profile, keywords::version30);
-        if (!version30 && !containsKeyword(valueText, profile, keywords::version21))
+        const SearchableText value(valueText);
+        const bool version30 = value.contains(keywords::version30);
+        if (!version30 && !value.contains(keywords::version21))
             markUnsupported(list_, *record, UnsupportedBy::version, line, line.text);
         unescape_ = unescape_ || version30;
         return;

@@ -21,14 +21,42 @@ bool matchesAt(std::string_view text, std::size_t at, std::string_view upperKeyw
 
 }  // namespace
 
-// Whether the keyword occurs in `text` upper-cased.
-bool containsFolded(std::string_view text, const Keyword& keyword) {
+SearchableText::SearchableText(std::string_view text) : text_(text) {
+    // A short text (a property name with its parameters) is profiled byte by
+    // byte; a long one (a folded photo's line, which has no ":") is cheaper to
+    // search through each keyword's anchor, and gets every bit.
+    if (text.size() > 64) {
+        profile_ = ~keyword_search::Profile{0};
+        return;
+    }
+    static constexpr auto table = [] {
+        std::array<keyword_search::Profile, 256> t{};
+        for (int c = 0; c < 256; ++c) t[c] = keyword_search::profileBit(static_cast<unsigned char>(c));
+        return t;
+    }();
+    // Eight bytes are loaded at once and looked up one by one from the word:
+    // plain table look-ups, which the compiler would otherwise vectorise into
+    // shuffles that cost more than they save on texts this short. Byte order
+    // does not matter to the union.
+    const char* p = text.data();
+    const std::size_t n = text.size();
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p + i, 8);
+        for (int k = 0; k < 8; ++k, word >>= 8) profile_ |= table[word & 0xFF];
+    }
+    for (; i < n; ++i) profile_ |= table[static_cast<unsigned char>(p[i])];
+}
+
+bool SearchableText::containsFolded(const Keyword& keyword) const {
+    const std::string_view text = text_;
     const std::string_view upperKeyword = keyword.text();
     const std::size_t k = upperKeyword.size();
     if (k == 0) return true;
     if (text.size() < k) return false;
     const std::size_t last = text.size() - k;  // last possible start
-    const std::size_t anchor = keyword.anchor();
+    const std::size_t anchor = keyword.anchor_;
     // Candidates are the places of the anchor byte, found with memchr. A
     // keyword of letters only ("CHARSET") is anchored on its first letter,
     // looked for once upper-case, as exports mostly write it, and then once
@@ -89,28 +117,6 @@ void splitTokens(std::string_view text, char separator, TextEncoding encoding, T
     }
 }
 
-TextProfile profileOf(std::string_view text) {
-    static constexpr auto table = [] {
-        std::array<TextProfile, 256> t{};
-        for (int c = 0; c < 256; ++c) t[c] = profileBit(static_cast<unsigned char>(c));
-        return t;
-    }();
-    // Eight bytes are loaded at once and looked up one by one from the
-    // word: plain table look-ups, which the compiler would otherwise
-    // vectorise into shuffles that cost more than they save on the short
-    // texts profiled here. Byte order does not matter to the union.
-    const char* p = text.data();
-    const std::size_t n = text.size();
-    TextProfile profile = 0;
-    std::size_t i = 0;
-    for (; i + 8 <= n; i += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, p + i, 8);
-        for (int k = 0; k < 8; ++k, word >>= 8) profile |= table[word & 0xFF];
-    }
-    for (; i < n; ++i) profile |= table[static_cast<unsigned char>(p[i])];
-    return profile;
-}
 
 
 }  // namespace velmora
