@@ -96,6 +96,10 @@ TEST(GroupPrefixes, OnlyLabelTheLine) {
         {{"item2.URL:http://x", "item2.X-ABLabel:_$!<HomePage>!$_"}, Field::webPage, "http://x"},
         {{"item1.N:x", "N:y"}, Field::fullName, "x"},  // the same guard: the first N wins
         {{"item1.X-ABLabel:label"}, Field::notes, "<absent>"},
+        // Names in any letter case, with or without a group.
+        {{"note:lower"}, Field::notes, "lower"},
+        {{"x-phonetic-last-name:yamada"}, Field::readingPrefix, "ya"},
+        {{"Item1.Tel;Type=Cell:080"}, Field::mobilePhone, "080"},
     };
     for (const auto& c : cases) EXPECT_EQ(field(c.lines, c.field), c.value) << *c.lines.begin();
     // BEGIN, END and VERSION are recognised only as written.

@@ -86,9 +86,10 @@ public:
     SearchableText(std::string_view text, const SearchableText& original) : text_(text), profile_(original.profile_) {}
 
     // Whether `keyword` occurs in the text with a to z upper-cased.
-    bool contains(const Keyword& keyword) const {
-        return (keyword.profile_ & ~profile_) == 0 && containsFolded(keyword);
-    }
+    bool contains(const Keyword& keyword) const { return mayContain(keyword) && containsFolded(keyword); }
+    // False when the text cannot contain `keyword`, as its letters show at
+    // one look; true says only that it may.
+    bool mayContain(const Keyword& keyword) const { return (keyword.profile_ & ~profile_) == 0; }
     std::string_view text() const { return text_; }
 
 private:
