@@ -129,20 +129,43 @@ Utf8Step decodeUtf8Sequence(std::string_view text, std::size_t at) {
 
 std::string fromUtf8(std::string_view utf8) {
     const auto& encode = tables().encode;
-    std::string out;
+    const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+    const std::size_t size = utf8.size();
     // Never longer than the UTF-8: every character of one to three bytes takes
     // at most as many here, a four-byte one two spaces.
-    out.reserve(utf8.size());
+    std::string out(size, '\0');
+    char* o = out.data();
+    const auto put = [&](std::uint16_t bytes) {
+        if (bytes == noBytes) {
+            *o++ = ' ';
+        } else if (bytes < 0x100) {
+            *o++ = static_cast<char>(bytes);
+        } else {
+            *o++ = static_cast<char>(bytes >> 8);
+            *o++ = static_cast<char>(bytes & 0xFF);
+        }
+    };
     std::size_t i = 0;
-    while (i < utf8.size()) {
-        const std::size_t run = asciiRun(utf8.data() + i, utf8.size() - i);
-        out.append(utf8.data() + i, run);
+    while (i < size) {
+        const std::size_t run = asciiRun(utf8.data() + i, size - i);
+        std::memcpy(o, utf8.data() + i, run);
+        o += run;
         i += run;
-        if (i == utf8.size()) break;
+        if (i == size) break;
+        // Most Japanese text is three-byte characters whose lead byte asks
+        // for no further check (all but E0 and ED): decoded here at once.
+        const unsigned lead = p[i];
+        if (lead >= 0xE1 && lead <= 0xEF && lead != 0xED && size - i > 2 && (p[i + 1] & 0xC0) == 0x80 &&
+            (p[i + 2] & 0xC0) == 0x80) {
+            put(encode[(lead & 0x0F) << 12 | (p[i + 1] & 0x3F) << 6 | (p[i + 2] & 0x3F)]);
+            i += 3;
+            continue;
+        }
         const Utf8Step step = decodeUtf8Sequence(utf8, i);
-        for (int k = 0; k < step.count; ++k) append(out, encode[step.units[k]], ' ');
+        for (int k = 0; k < step.count; ++k) put(encode[step.units[k]]);
         i = step.next;
     }
+    out.resize(static_cast<std::size_t>(o - out.data()));
     return out;
 }
 
