@@ -36,7 +36,11 @@ constexpr ReasonRow kReasons[] = {
     {Reason::lost, {}, Loss::telephoneWithoutColumn, "空いている列のないTEL", "TEL with no free column"},
     {Reason::lost, {}, Loss::emailWithoutColumn, "空いている列のないEMAIL", "EMAIL with no free column"},
     {Reason::lost, {}, Loss::notUsed, "使われなかった行（2つ目以降）", "line not used (a second one)"},
-    {Reason::lost, {}, Loss::utf8Unconverted, "CHARSETのないUTF-8（文字化けします）", "UTF-8 without CHARSET (shows garbled)"},
+    {Reason::lost,
+     {},
+     Loss::utf8Unconverted,
+     "CHARSETのないUTF-8（文字化けします）",
+     "UTF-8 without CHARSET (shows garbled)"},
 };
 constexpr std::size_t kReasonCount = std::size(kReasons);
 
@@ -79,7 +83,8 @@ std::string printable(std::string_view utf8) {
         const auto c = static_cast<unsigned char>(utf8[i]);
         const std::size_t length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
         const std::string_view character = utf8.substr(i, length);
-        const bool control = c < 0x20 || c == 0x7F || (c == 0xC2 && static_cast<unsigned char>(character.back()) < 0xA0);
+        const bool control =
+            c < 0x20 || c == 0x7F || (c == 0xC2 && static_cast<unsigned char>(character.back()) < 0xA0);
         if (character.size() == length && isWellFormedUtf8(character) && !control) {
             out += character;
             i += length;

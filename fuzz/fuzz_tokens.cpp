@@ -85,8 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         bool expected = false;
         for (const std::string_view token : nameTokens)
             expected = expected || folded(token).find(keywordText) != std::string::npos;
-        if (keywordText.find(';') == std::string::npos)
-            FUZZ_CHECK(SearchableText(name).contains(keyword) == expected);
+        if (keywordText.find(';') == std::string::npos) FUZZ_CHECK(SearchableText(name).contains(keyword) == expected);
     }
     return 0;
 }

@@ -71,14 +71,14 @@ TEST(AccountFacts, Utf8WithoutCharsetCountsOnlyWhenTheFileBearsItOut) {
         int shown;  // UTF-8 lines the account shows
     };
     const std::vector<Case> cases = {
-        {"NOTE:" + hello, 0},                                               // a UTF-8 file: converted
-        {"N;CHARSET=SHIFT_JIS:" + sjisName + "\nNOTE:" + hello, 0},         // a Shift_JIS file
-        {"N;CHARSET=SHIFT_JIS:" + sjisName + "\nNOTE:" + yamada, 1},        // cannot be Shift_JIS
-        {"N:" + sjisName + "\nSOUND:" + nishi, 0},                          // half-width reading
-        {"NOTE;CHARSET=UTF-8:" + hello, 0},                                 // converted
-        {"N;CHARSET=ISO-8859-1:M\xFCller\nNOTE:" + hello, 1},               // names its own charset
+        {"NOTE:" + hello, 0},                                                      // a UTF-8 file: converted
+        {"N;CHARSET=SHIFT_JIS:" + sjisName + "\nNOTE:" + hello, 0},                // a Shift_JIS file
+        {"N;CHARSET=SHIFT_JIS:" + sjisName + "\nNOTE:" + yamada, 1},               // cannot be Shift_JIS
+        {"N:" + sjisName + "\nSOUND:" + nishi, 0},                                 // half-width reading
+        {"NOTE;CHARSET=UTF-8:" + hello, 0},                                        // converted
+        {"N;CHARSET=ISO-8859-1:M\xFCller\nNOTE:" + hello, 1},                      // names its own charset
         {"N;CHARSET=ISO-8859-1:M\xFCller\nNOTE:" + hello + "\nNOTE:" + hello, 1},  // second NOTE stores nothing
-        {"NOTE;ENCODING=QUOTED-PRINTABLE:=E3=82=84=E3=81=BE=E3=81=A0", 1},  // decoded first
+        {"NOTE;ENCODING=QUOTED-PRINTABLE:=E3=82=84=E3=81=BE=E3=81=A0", 1},         // decoded first
         {"\xEF\xBB\xBF"
          "BEGIN:VCARD\nN:" +
              sjisName + "\nNOTE:" + hello,

@@ -55,10 +55,9 @@ std::string withoutNewlyReadLines(std::string_view text) {
         continued = false;
         const std::string name = upper(bare.substr(0, bare.find(':')));
         const std::string property = name.substr(0, name.find(';'));
-        const bool drop = wasContinued || property.find('.') != std::string::npos ||
-                          property == "X-PHONETIC-LAST-NAME" ||
-                          (property == "TEL" && name.find("CELL") != std::string::npos &&
-                           name.find("VOICE") != std::string::npos);
+        const bool drop =
+            wasContinued || property.find('.') != std::string::npos || property == "X-PHONETIC-LAST-NAME" ||
+            (property == "TEL" && name.find("CELL") != std::string::npos && name.find("VOICE") != std::string::npos);
         if (drop) {
             continued = bare.ends_with('=') && (wasContinued || name.find("QUOTED-PRINTABLE") != std::string::npos);
             continue;
@@ -108,10 +107,14 @@ TEST(DialectBooks, FeaturePhonesConvertToTheSameBytesAsBefore) {
         LineEnd lineEnd;
         std::uint64_t csv;
     } cases[] = {
-        {BookStyle::feature, LineEnd::crlf, 0xc6caea15f5273413},  {BookStyle::feature, LineEnd::lf, 0xc6caea15f5273413},
-        {BookStyle::carrierA, LineEnd::crlf, 0x876f639f37780db1}, {BookStyle::carrierA, LineEnd::lf, 0x876f639f37780db1},
-        {BookStyle::carrierB, LineEnd::crlf, 0x810baada31308132}, {BookStyle::carrierB, LineEnd::lf, 0x810baada31308132},
-        {BookStyle::carrierC, LineEnd::crlf, 0xa48b4d7050994937}, {BookStyle::carrierC, LineEnd::lf, 0xa48b4d7050994937},
+        {BookStyle::feature, LineEnd::crlf, 0xc6caea15f5273413},
+        {BookStyle::feature, LineEnd::lf, 0xc6caea15f5273413},
+        {BookStyle::carrierA, LineEnd::crlf, 0x876f639f37780db1},
+        {BookStyle::carrierA, LineEnd::lf, 0x876f639f37780db1},
+        {BookStyle::carrierB, LineEnd::crlf, 0x810baada31308132},
+        {BookStyle::carrierB, LineEnd::lf, 0x810baada31308132},
+        {BookStyle::carrierC, LineEnd::crlf, 0xa48b4d7050994937},
+        {BookStyle::carrierC, LineEnd::lf, 0xa48b4d7050994937},
     };
     for (const Case& c : cases) {
         const std::string text = withoutNewlyReadLines(book(c.style, c.lineEnd));

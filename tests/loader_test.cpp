@@ -74,7 +74,7 @@ TEST(LoadSourceFile, RecognisesByteOrderMarks) {
 
 TEST(LoadSourceFile, ReadsAFileAsUtf8WhenItIsWellFormedUtf8Throughout) {
     const std::string dazai = "\xE5\xA4\xAA\xE5\xAE\xB0";  // 太宰 in UTF-8
-    const std::string dazaiAnsi = "\x91\xBE\x8D\xC9";        // and in code page 932
+    const std::string dazaiAnsi = "\x91\xBE\x8D\xC9";      // and in code page 932
     const auto card = [](std::string_view n, std::string_view extra = "") {
         return "BEGIN:VCARD\r\nN:" + std::string(n) + "\r\n" + std::string(extra) + "END:VCARD\r\n";
     };
@@ -91,8 +91,8 @@ TEST(LoadSourceFile, ReadsAFileAsUtf8WhenItIsWellFormedUtf8Throughout) {
         {"a lone byte above 0x7F", card("Jos\xE9"), SourceReading::codePage, "Jos\xE9"},
         {"cut short at the end", card(dazai) + "\xE5\xA4", SourceReading::codePage, dazai},
         {"ASCII alone", card("Dazai"), SourceReading::codePage, "Dazai"},
-        {"a zero byte before the first byte above 0x7F", card("Dazai") + "\0"s + card(dazai),
-         SourceReading::codePage, "Dazai"},
+        {"a zero byte before the first byte above 0x7F", card("Dazai") + "\0"s + card(dazai), SourceReading::codePage,
+         "Dazai"},
         {"UTF-16LE", "\xFF\xFE" + utf16(card("Dazai")), SourceReading::utf16, "Dazai"},
     };
     for (const Case& c : cases) {
@@ -167,7 +167,8 @@ TEST(LoadSourceFile, LargeFilesReadInPiecesGiveTheSameContacts) {
     // UTF-8 throughout, and UTF-8 for its first pieces only: a Shift_JIS
     // character (表, 95 5C) far on makes the whole file Shift_JIS.
     std::string utf8 = cards;
-    for (std::size_t at = 0; (at = utf8.find("N:n", at)) != std::string::npos; at += 3) utf8.replace(at, 3, "N:\xE5\xA4\xAA");
+    for (std::size_t at = 0; (at = utf8.find("N:n", at)) != std::string::npos; at += 3)
+        utf8.replace(at, 3, "N:\xE5\xA4\xAA");
     std::string utf8ThenNot = utf8;
     utf8ThenNot.insert(utf8ThenNot.find("BEGIN:VCARD", 2500000), "X:\x95\x5C\r\n");
 

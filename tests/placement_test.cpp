@@ -71,7 +71,8 @@ TEST(PlaceTelephone, ChoosesTheFieldByTypeKeywordsAndFreeFields) {
         {{"TEL;CELL", "TEL;CELL", "TEL;HOME"}, {"mobilePhone", "pager", "homePhone"}},
         {{"TEL;CHARSET=SHIFT_JIS;ENCODING=QUOTED-PRINTABLE;CELL"}, {"mobilePhone"}},
         // A mobile number marked VOICE as well is a mobile number.
-        {{"TEL;CELL;VOICE", "TEL;type=CELL;type=VOICE;type=pref", "TEL;CELL;VOICE"}, {"mobilePhone", "pager", "dropped"}},
+        {{"TEL;CELL;VOICE", "TEL;type=CELL;type=VOICE;type=pref", "TEL;CELL;VOICE"},
+         {"mobilePhone", "pager", "dropped"}},
         {{"item1.TEL;type=CELL;type=VOICE"}, {"mobilePhone"}},
         {{"TEL;CELL;VOICE;VIDEO"}, {"pager"}},
         {{"TEL;HOME;CELL;VOICE"}, {"homePhone"}},

@@ -110,8 +110,7 @@ TEST(GroupPrefixes, OnlyLabelTheLine) {
 
 // A 3.0 block: its values are unescaped after a VERSION line names 3.0.
 std::string card30(std::string_view line, Field f) {
-    const ContactList list =
-        test::parse("BEGIN:VCARD\r\nVERSION:3.0\r\n" + std::string(line) + "\r\nEND:VCARD\r\n");
+    const ContactList list = test::parse("BEGIN:VCARD\r\nVERSION:3.0\r\n" + std::string(line) + "\r\nEND:VCARD\r\n");
     return fieldText(list, list.records[0], f);
 }
 

@@ -84,7 +84,8 @@ TEST(KeywordTests, AreCaseInsensitiveSubstringTests) {
         {"TEL;type=work;HOMEWORK", "CELL", false},
         {"", "WORK", false},
         // A long text (a folded photo's line) is searched the other way.
-        {"QUJDREVGR0hJSktMTU5PUFFSU1RVVldYWVpbXF1eX2BhYmNkZWZnaGlqa2xtbm9wcXJzdHV2d3h5ei0tquoted-printable", "QUOTED-PRINTABLE", true},
+        {"QUJDREVGR0hJSktMTU5PUFFSU1RVVldYWVpbXF1eX2BhYmNkZWZnaGlqa2xtbm9wcXJzdHV2d3h5ei0tquoted-printable",
+         "QUOTED-PRINTABLE", true},
         {"QUJDREVGR0hJSktMTU5PUFFSU1RVVldYWVpbXF1eX2BhYmNkZWZnaGlqa2xtbm9wcXJzdHV2d3h5ei0tbase6", "BASE64", false},
     };
     for (const auto& c : cases) {

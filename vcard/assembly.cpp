@@ -77,9 +77,9 @@ void LineAssembler::begin(std::string_view text) {
         if (line.names(keywords::shiftJis)) line.charset = Charset::shiftJis;
         if (line.names(keywords::utf8)) line.charset = Charset::utf8;
     }
-    line.textEncoding = line.charset == Charset::utf8    ? TextEncoding::utf8
+    line.textEncoding = line.charset == Charset::utf8   ? TextEncoding::utf8
                         : line.charset == Charset::none ? sourceText_
-                                                         : TextEncoding::codePage;
+                                                        : TextEncoding::codePage;
     if (line.charset == Charset::none && line.encoding == TransferEncoding::none) {
         state_ = State::lineReady;
         return;

@@ -17,14 +17,14 @@ namespace velmora {
 
 // One logical line, with what its first physical line says about its values.
 struct LogicalLine {
-    std::string_view text;  // the whole line, its folded parts joined
-    std::size_t nameLength = 0;  // the property name and parameters: the bytes before the first ":"
-    bool hasValue = false;       // the line holds a ":" (otherwise all of it counts as name)
-    Charset charset = Charset::none;                      // named by its parameters
-    TransferEncoding encoding = TransferEncoding::none;   // named by its parameters
-    TextEncoding textEncoding = TextEncoding::codePage;   // its text: as named, or the source's when none is
-    std::uint64_t number = 0;                             // the physical line (from 1) where it began
-    SearchableText head;                                  // the name part, for keyword tests
+    std::string_view text;            // the whole line, its folded parts joined
+    std::size_t nameLength = 0;       // the property name and parameters: the bytes before the first ":"
+    bool hasValue = false;            // the line holds a ":" (otherwise all of it counts as name)
+    Charset charset = Charset::none;  // named by its parameters
+    TransferEncoding encoding = TransferEncoding::none;  // named by its parameters
+    TextEncoding textEncoding = TextEncoding::codePage;  // its text: as named, or the source's when none is
+    std::uint64_t number = 0;                            // the physical line (from 1) where it began
+    SearchableText head;                                 // the name part, for keyword tests
 
     std::string_view name() const { return text.substr(0, nameLength); }
     std::string_view value() const { return hasValue ? text.substr(nameLength + 1) : std::string_view(); }
@@ -59,9 +59,9 @@ private:
     TextEncoding sourceText_;
     State state_ = State::collecting;
     bool hasPending_ = false;
-    std::string pending_;  // the logical line assembled so far; its buffer is kept from line to line
+    std::string pending_;                   // the logical line assembled so far; its buffer is kept from line to line
     std::optional<std::string_view> held_;  // a physical line that ended a BASE64 value, still to begin
-    std::uint64_t physical_ = 0;             // physical lines cut so far
+    std::uint64_t physical_ = 0;            // physical lines cut so far
     LogicalLine line_;                      // the line under way, or the one handed over last
 };
 

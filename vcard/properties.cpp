@@ -18,8 +18,8 @@ struct Line {
     const TokenList& value;
     ValueCoding coding;
     ValueDecoder& decoder;
-    std::string& joined;             // room to join components in
-    bool& readingIsPhonetic;         // of the block
+    std::string& joined;      // room to join components in
+    bool& readingIsPhonetic;  // of the block
 
     std::string_view decode(std::string_view component) const { return decoder.decode(component, coding); }
     void store(Field field, std::string_view text) const { list.store(record, field, text); }
@@ -236,8 +236,9 @@ void RecordBuilder::apply(const LogicalLine& line) {
 
     splitTokens(valueText, ';', line.textEncoding, value_);
     const std::size_t textBefore = list_.textSize();
-    const Line applied{list_,   *record,  line, value_, ValueCoding{line.encoding, line.textEncoding, unescape_},
-                       decoder_, joined_, readingIsPhonetic_};
+    const Line applied{
+        list_,   *record,           line, value_, ValueCoding{line.encoding, line.textEncoding, unescape_}, decoder_,
+        joined_, readingIsPhonetic_};
     rule->apply(applied);
     if (account != nullptr) account->lineApplied(line, applied.coding, list_.textSize() > textBefore);
     if (!rule->judgesParameters) return;

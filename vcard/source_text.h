@@ -42,7 +42,7 @@ public:
     bool sawHighByte() const { return highByte_; }
 
 private:
-    unsigned need_ = 0;  // continuation bytes still due
+    unsigned need_ = 0;                       // continuation bytes still due
     unsigned char low_ = 0x80, high_ = 0xBF;  // the range of the next one
     bool failed_ = false;
     bool highByte_ = false;

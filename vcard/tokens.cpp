@@ -77,7 +77,6 @@ bool SearchableText::containsFolded(const Keyword& keyword) const {
     return foundFrom(0, upperKeyword[0]) || foundFrom(0, static_cast<char>(upperKeyword[0] - 'A' + 'a'));
 }
 
-
 std::size_t findUnescaped(std::string_view text, char separator, TextEncoding encoding) {
     std::size_t start = 0;  // where the current search began
     for (;;) {
@@ -116,7 +115,5 @@ void splitTokens(std::string_view text, char separator, TextEncoding encoding, T
         start += end + 1;
     }
 }
-
-
 
 }  // namespace velmora
