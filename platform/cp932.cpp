@@ -128,12 +128,18 @@ Utf8Step decodeUtf8Sequence(std::string_view text, std::size_t at) {
 }
 
 std::string fromUtf8(std::string_view utf8) {
+    std::string out;
+    fromUtf8(utf8, out);
+    return out;
+}
+
+void fromUtf8(std::string_view utf8, std::string& out) {
     const auto& encode = tables().encode;
     const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
     const std::size_t size = utf8.size();
     // Never longer than the UTF-8: every character of one to three bytes takes
     // at most as many here, a four-byte one two spaces.
-    std::string out(size, '\0');
+    out.resize(size);
     char* o = out.data();
     const auto put = [&](std::uint16_t bytes) {
         if (bytes == noBytes) {
@@ -166,7 +172,6 @@ std::string fromUtf8(std::string_view utf8) {
         i = step.next;
     }
     out.resize(static_cast<std::size_t>(o - out.data()));
-    return out;
 }
 
 std::string fromUtf16le(std::string_view bytes) {

@@ -70,7 +70,9 @@ Utf8Step decodeUtf8Sequence(std::string_view text, std::size_t at);
 
 // WideCharToMultiByte(CP_ACP, 0) of UTF-8 decoded as above, with the default
 // character " ": every unit that has no code, each half of a surrogate pair
-// included, becomes one space. Throws std::bad_alloc.
+// included, becomes one space. Throws std::bad_alloc. The second form writes
+// into `out`, reusing its storage.
+void fromUtf8(std::string_view utf8, std::string& out);
 std::string fromUtf8(std::string_view utf8);
 
 // WideCharToMultiByte(CP_ACP, 0) of UTF-16LE code units with no default

@@ -20,6 +20,9 @@ namespace velmora::platform {
 // cannot represent becomes one space, best-fit mappings (é to e) applied.
 // Nothing when memory runs out.
 std::optional<std::string> utf8ToAnsi(std::string_view utf8);
+// The same into `out`, reusing its storage where the platform can; false when
+// memory runs out.
+bool utf8ToAnsi(std::string_view utf8, std::string& out);
 
 // UTF-16LE code units (little-endian byte pairs) into the ANSI code page used
 // for loading files; unrepresentable characters get the system's default

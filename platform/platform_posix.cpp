@@ -161,6 +161,15 @@ std::optional<std::string> utf8ToAnsi(std::string_view utf8) {
     }
 }
 
+bool utf8ToAnsi(std::string_view utf8, std::string& out) {
+    try {
+        cp932::fromUtf8(utf8, out);
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
 std::optional<std::string> utf16leToAnsi(std::string_view bytes) {
     try {
         return cp932::fromUtf16le(bytes);

@@ -216,6 +216,13 @@ FileSystem& realFileSystem() {
     return files;
 }
 
+bool utf8ToAnsi(std::string_view utf8, std::string& out) {
+    std::optional<std::string> converted = utf8ToAnsi(utf8);
+    if (!converted) return false;
+    out = std::move(*converted);
+    return true;
+}
+
 std::optional<std::string> utf8ToAnsi(std::string_view utf8) {
     // The decoder is given the text with a terminating zero byte, as the
     // NUL-terminated string it is made for: a sequence cut short at the very

@@ -116,6 +116,35 @@ TEST(LastCrlfFinder, FindsTheLastCrLfAcrossPieces) {
     }
 }
 
+TEST(LineCutter, SaysWhenTheTextContradictsItsLastCrLf) {
+    struct Case {
+        std::string_view text;
+        std::optional<std::uint64_t> lastCrlf;
+        bool contradicted;
+    } cases[] = {
+        {"A\r\nB\r\nC", 4, false},
+        {"A\nB\nC", std::nullopt, false},
+        {"A\r\nB\nC", std::nullopt, true},  // a CR LF it was not told of
+        {"A\r\nB\r\nC", 1, true},           // a later CR LF
+        {"A\r\nB", 5, true},                // the text ends before it
+    };
+    for (const auto& c : cases) {
+        std::size_t at = 0;
+        LineCutter cutter(
+            [&](char* buffer, std::size_t size) -> std::optional<std::size_t> {
+                const std::size_t n = std::min(size, c.text.size() - at);
+                std::memcpy(buffer, c.text.data() + at, n);
+                at += n;
+                return n;
+            },
+            c.lastCrlf, 2);
+        std::vector<std::string> lines;
+        for (std::string_view line; cutter.next(line);) lines.emplace_back(line);
+        EXPECT_EQ(cutter.contradicted(), c.contradicted) << ::testing::PrintToString(std::string(c.text));
+        if (!c.contradicted) EXPECT_EQ(lines, physicalLines(c.text));
+    }
+}
+
 TEST(LineCutter, ReportsAFailedRead) {
     int calls = 0;
     LineCutter cutter(

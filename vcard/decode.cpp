@@ -143,9 +143,7 @@ std::string_view ValueDecoder::decode(std::string_view text, const ValueCoding& 
     }
     // ASCII is the same in every ANSI code page.
     if (coding.text == TextEncoding::utf8 && !isAscii(value)) {
-        auto converted = platform::utf8ToAnsi(value);
-        if (!converted) throw std::bad_alloc();
-        converted_ = std::move(*converted);
+        if (!platform::utf8ToAnsi(value, converted_)) throw std::bad_alloc();
         value = converted_;
     }
     return value;

@@ -25,6 +25,7 @@ bool LineCutter::next(std::string_view& line) {
         if (hit != nullptr) {
             const std::size_t lf = static_cast<std::size_t>(static_cast<const char*>(hit) - data_);
             const bool crlf = lf > pos_ && data_[lf - 1] == '\r';
+            if (crlf && (lastCrlf_ == kNoCrlf || base_ + lf - 1 > lastCrlf_)) return stopContradicted();
             // A bare LF ends the line only when no CR LF follows it.
             if (crlf || lastCrlf_ == kNoCrlf || lastCrlf_ < base_ + lf) {
                 line = std::string_view(data_ + pos_, (crlf ? lf - 1 : lf) - pos_);
@@ -47,7 +48,14 @@ bool LineCutter::next(std::string_view& line) {
             }
             end_ = true;
         }
+        if (end_ && lastCrlf_ != kNoCrlf && lastCrlf_ + 1 >= base_ + size_) return stopContradicted();
     }
+}
+
+bool LineCutter::stopContradicted() {
+    contradicted_ = true;
+    done_ = true;
+    return false;
 }
 
 // Keeps the unfinished line at the front and appends the next piece behind

@@ -28,19 +28,25 @@ public:
     // The text up to its first zero byte.
     explicit LineCutter(std::string_view text);
 
-    // `lastCrlf`: the text offset of the CR of the text's last CR LF.
+    // `lastCrlf`: the text offset of the CR of the text's last CR LF, as far
+    // as it is known.
     LineCutter(ReadPiece read, std::optional<std::uint64_t> lastCrlf, std::size_t pieceSize);
 
     // The next physical line, valid until the next call; false once there is
-    // none left, or when a piece could not be read (see readFailed()).
+    // none left, when a piece could not be read (see readFailed()), or when
+    // the text proves `lastCrlf` wrong (see contradicted()).
     bool next(std::string_view& line);
 
     bool readFailed() const { return readFailed_; }
+    // The text holds a CR LF after `lastCrlf`, or ends before it: lines cut
+    // so far are not to be trusted.
+    bool contradicted() const { return contradicted_; }
 
 private:
     static constexpr std::uint64_t kNoCrlf = UINT64_MAX;
 
     bool fill();
+    bool stopContradicted();
 
     ReadPiece read_;                   // none for a text given whole
     std::unique_ptr<char[]> storage_;  // the unfinished line and the piece behind it
@@ -54,6 +60,7 @@ private:
     bool end_ = false;  // nothing more will be read
     bool done_ = false;
     bool readFailed_ = false;
+    bool contradicted_ = false;
 };
 
 }  // namespace velmora

@@ -42,28 +42,33 @@ bool readLines(LineCutter& lines, SourceReading reading, ContactList& list) {
 // facts on the way.
 class TextWatch {
 public:
-    explicit TextWatch(bool checkUtf8) : checkUtf8_(checkUtf8) {}
+    TextWatch(bool checkUtf8, bool findCrlf) : checkUtf8_(checkUtf8), findCrlf_(findCrlf) {}
 
     // The part of the next piece that belongs to the text.
     std::string_view add(std::string_view piece) {
         if (ended_) return {};
         if (piece.empty()) ended_ = true;
-        if (const void* nul = std::memchr(piece.data(), '\0', piece.size())) {
-            piece = piece.substr(0, static_cast<std::size_t>(static_cast<const char*>(nul) - piece.data()));
-            ended_ = true;
+        // The UTF-8 check finds the zero byte that ends the text on its way.
+        std::size_t length = piece.size();
+        if (checkUtf8_) {
+            length = utf8_.add(piece);
+        } else if (const void* zero = std::memchr(piece.data(), '\0', piece.size())) {
+            length = static_cast<std::size_t>(static_cast<const char*>(zero) - piece.data());
         }
-        crlf_.add(piece);
-        if (checkUtf8_ && utf8_.soFar()) utf8_.add(piece);
+        if (length < piece.size()) ended_ = true;
+        piece = piece.substr(0, length);
+        if (findCrlf_) crlf_.add(piece);
         return piece;
     }
     bool ended() const { return ended_; }
-    std::optional<std::uint64_t> lastCrlf() const { return crlf_.offset(); }
+    std::optional<std::uint64_t> lastCrlf() const { return crlf_.offset(); }  // when asked to find it
     const Utf8Check& utf8() const { return utf8_; }
 
 private:
     LastCrlfFinder crlf_;
     Utf8Check utf8_;
     bool checkUtf8_;
+    bool findCrlf_;
     bool ended_ = false;
 };
 
@@ -77,7 +82,7 @@ public:
 
     // The facts of the whole text, from one pass over it.
     std::optional<TextFacts> survey() {
-        TextWatch watch(!marked_);
+        TextWatch watch(!marked_, true);
         std::string piece(pieceSize(), '\0');
         file_.seek(start_);
         for (std::uint64_t left = size_; !watch.ended();) {
@@ -111,36 +116,38 @@ public:
         file_.seek(start_);
         const auto head = readAtMost(piece.data(), piece.size(), left);
         if (!head) return std::nullopt;
-        TextWatch watch(true);
+        TextWatch watch(true, false);
         watch.add(std::string_view(piece.data(), *head));
         const bool whole = watch.ended() || left == 0;
         facts.reading = whole || !watch.utf8().soFar() ? readingOf(watch.utf8()) : SourceReading::utf8WellFormed;
         return facts;
     }
 
-    // Reads the text into `list` on the assumption of `facts`. When `check`,
-    // reading stops as soon as the text proves a fact wrong (the list then is
-    // not to be kept); `facts.reading` becomes code page for a UTF-8 guess on
-    // a text of ASCII alone, which reads the same either way.
+    // Reads the text into `list` on the assumption of `facts`. Reading stops
+    // as soon as the text proves a fact wrong (the list then is not to be
+    // kept): a CR LF that the line cutter meets after the last one, or a
+    // byte that is not UTF-8 in a text guessed to be UTF-8. `facts.reading`
+    // becomes code page for a UTF-8 guess on a text of ASCII alone, which
+    // reads the same either way.
     ReadOutcome read(TextFacts& facts, bool check, ContactList& list) {
-        TextWatch watch(check && facts.reading == SourceReading::utf8WellFormed);
-        bool contradicted = false;
+        TextWatch watch(check && facts.reading == SourceReading::utf8WellFormed, false);
+        bool notUtf8 = false;
         std::uint64_t left = size_;
         file_.seek(start_);
         const ReadPiece read = [&](char* buffer, std::size_t size) -> std::optional<std::size_t> {
             const auto delivered = readAtMost(buffer, watch.ended() ? 0 : size, left);
             if (!delivered) return std::nullopt;
             const std::size_t n = watch.add(std::string_view(buffer, *delivered)).size();
-            if (check && (!watch.utf8().soFar() || watch.lastCrlf() > facts.lastCrlf)) {
-                contradicted = true;
+            if (!watch.utf8().soFar()) {
+                notUtf8 = true;
                 return 0;
             }
             return n;
         };
         LineCutter lines(read, facts.lastCrlf, pieceSize());
         if (!readLines(lines, facts.reading, list)) return ReadOutcome::readFailed;
+        if (notUtf8 || lines.contradicted()) return ReadOutcome::contradicted;
         if (!check) return ReadOutcome::borneOut;
-        if (contradicted || watch.lastCrlf() != facts.lastCrlf) return ReadOutcome::contradicted;
         if (facts.reading == SourceReading::utf8WellFormed) {
             if (!watch.utf8().wellFormed()) return ReadOutcome::contradicted;
             facts.reading = readingOf(watch.utf8());
