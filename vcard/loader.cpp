@@ -48,13 +48,11 @@ public:
     std::string_view add(std::string_view piece) {
         if (ended_) return {};
         if (piece.empty()) ended_ = true;
-        // The UTF-8 check finds the zero byte that ends the text on its way.
         std::size_t length = piece.size();
-        if (checkUtf8_) {
-            length = utf8_.add(piece);
-        } else if (const void* zero = std::memchr(piece.data(), '\0', piece.size())) {
+        if (const void* zero = std::memchr(piece.data(), '\0', piece.size())) {
             length = static_cast<std::size_t>(static_cast<const char*>(zero) - piece.data());
         }
+        if (checkUtf8_) utf8_.add(piece.substr(0, length));
         if (length < piece.size()) ended_ = true;
         piece = piece.substr(0, length);
         if (findCrlf_) crlf_.add(piece);

@@ -30,12 +30,10 @@ private:
 
 // Whether a text looked at piece by piece, in text order, is well-formed
 // UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF, no
-// sequence cut short at its end. The text ends at its first zero byte.
+// sequence cut short at its end.
 class Utf8Check {
 public:
-    // Looks at the next piece; the number of its bytes before the zero byte
-    // that ends the text, all of them when it holds none.
-    std::size_t add(std::string_view piece);
+    void add(std::string_view piece);
     // Whether the pieces so far hold nothing that is not UTF-8; a sequence
     // still unfinished at the end of the last piece is no fault yet.
     bool soFar() const { return !failed_; }
