@@ -135,10 +135,10 @@ std::string fromUtf8(std::string_view utf8) {
 
 void fromUtf8(std::string_view utf8, std::string& out) {
     const auto& encode = tables().encode;
-    const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
     const std::size_t size = utf8.size();
     // Never longer than the UTF-8: every character of one to three bytes takes
-    // at most as many here, a four-byte one two spaces.
+    // at most as many here, a four-byte one two spaces, and a byte that
+    // begins no character one space (U+FFFD has no code).
     out.resize(size);
     char* o = out.data();
     const auto put = [&](std::uint16_t bytes) {
@@ -158,15 +158,6 @@ void fromUtf8(std::string_view utf8, std::string& out) {
         o += run;
         i += run;
         if (i == size) break;
-        // Most Japanese text is three-byte characters whose lead byte asks
-        // for no further check (all but E0 and ED): decoded here at once.
-        const unsigned lead = p[i];
-        if (lead >= 0xE1 && lead <= 0xEF && lead != 0xED && size - i > 2 && (p[i + 1] & 0xC0) == 0x80 &&
-            (p[i + 2] & 0xC0) == 0x80) {
-            put(encode[(lead & 0x0F) << 12 | (p[i + 1] & 0x3F) << 6 | (p[i + 2] & 0x3F)]);
-            i += 3;
-            continue;
-        }
         const Utf8Step step = decodeUtf8Sequence(utf8, i);
         for (int k = 0; k < step.count; ++k) put(encode[step.units[k]]);
         i = step.next;

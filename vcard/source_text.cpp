@@ -93,12 +93,6 @@ void Utf8Check::add(std::string_view piece) {
         }
         highByte_ = true;
         const unsigned c = *p;
-        // Most Japanese text is three-byte characters whose lead byte asks
-        // for no further check (all but E0 and ED).
-        if (c >= 0xE1 && c <= 0xEF && c != 0xED && end - p >= 3 && (p[1] & 0xC0) == 0x80 && (p[2] & 0xC0) == 0x80) {
-            p += 3;
-            continue;
-        }
         std::ptrdiff_t length = 0;
         unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
         if (c >= 0xC2 && c <= 0xDF) {
