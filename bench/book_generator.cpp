@@ -612,8 +612,11 @@ private:
     bool address(std::string_view head, std::uint8_t qpPercent) {
         const Place& place = random_.pick(w_.places);
         std::string building;
-        if (random_.percent(25))
-            building = random_.pick(w_.buildings) + " " + std::to_string(random_.between(101, 905));
+        if (random_.percent(25)) {
+            // The room is drawn first: every compiler then draws in the same order.
+            const std::uint32_t room = random_.between(101, 905);
+            building = random_.pick(w_.buildings) + " " + std::to_string(room);
+        }
         std::string street = place.street + std::to_string(random_.between(1, 9));
         for (const std::uint32_t most : {30, 20}) {
             street += '-';
