@@ -65,22 +65,24 @@ void LineAssembler::begin(std::string_view text) {
     line.nameLength = line.hasValue ? colon : text.size();
     line.head = SearchableText(line.name());
     line.number = physical_;
-    line.encoding = TransferEncoding::none;
-    if (line.names(keywords::base64)) line.encoding = TransferEncoding::base64;
-    if (line.names(keywords::quotedPrintable)) line.encoding = TransferEncoding::quotedPrintable;
+    TransferEncoding encoding = TransferEncoding::none;
+    if (line.names(keywords::base64)) encoding = TransferEncoding::base64;
+    if (line.names(keywords::quotedPrintable)) encoding = TransferEncoding::quotedPrintable;
     // A line without ":" is no property line and is passed over, unless it
     // begins a folded value (the lines of a folded photo that its parameters
     // do not announce as BASE64, "PHOTO;ENCODING=b", are such lines); the
     // charset it names changes nothing then.
-    line.charset = Charset::none;
-    if (line.hasValue || line.encoding != TransferEncoding::none) {
-        if (line.names(keywords::shiftJis)) line.charset = Charset::shiftJis;
-        if (line.names(keywords::utf8)) line.charset = Charset::utf8;
+    Charset charset = Charset::none;
+    if (line.hasValue || encoding != TransferEncoding::none) {
+        if (line.names(keywords::shiftJis)) charset = Charset::shiftJis;
+        if (line.names(keywords::utf8)) charset = Charset::utf8;
     }
-    line.textEncoding = line.charset == Charset::utf8   ? TextEncoding::utf8
-                        : line.charset == Charset::none ? sourceText_
-                                                        : TextEncoding::codePage;
-    if (line.charset == Charset::none && line.encoding == TransferEncoding::none) {
+    line.encoding = encoding;
+    line.charset = charset;
+    line.textEncoding = charset == Charset::utf8   ? TextEncoding::utf8
+                        : charset == Charset::none ? sourceText_
+                                                   : TextEncoding::codePage;
+    if (charset == Charset::none && encoding == TransferEncoding::none) {
         state_ = State::lineReady;
         return;
     }

@@ -21,14 +21,11 @@ bool matchesAt(std::string_view text, std::size_t at, std::string_view upperKeyw
 
 }  // namespace
 
-SearchableText::SearchableText(std::string_view text) : text_(text) {
+keyword_search::Profile SearchableText::profileOf(std::string_view text) {
     // A short text (a property name with its parameters) is profiled byte by
     // byte; a long one (a folded photo's line, which has no ":") is cheaper to
     // search through each keyword's anchor, and gets every bit.
-    if (text.size() > 64) {
-        profile_ = ~keyword_search::Profile{0};
-        return;
-    }
+    if (text.size() > 64) return ~keyword_search::Profile{0};
     static constexpr auto table = [] {
         std::array<keyword_search::Profile, 256> t{};
         for (int c = 0; c < 256; ++c) t[c] = keyword_search::profileBit(static_cast<unsigned char>(c));
@@ -40,13 +37,15 @@ SearchableText::SearchableText(std::string_view text) : text_(text) {
     // does not matter to the union.
     const char* p = text.data();
     const std::size_t n = text.size();
+    keyword_search::Profile profile = 0;
     std::size_t i = 0;
     for (; i + 8 <= n; i += 8) {
         std::uint64_t word;
         std::memcpy(&word, p + i, 8);
-        for (int k = 0; k < 8; ++k, word >>= 8) profile_ |= table[word & 0xFF];
+        for (int k = 0; k < 8; ++k, word >>= 8) profile |= table[word & 0xFF];
     }
-    for (; i < n; ++i) profile_ |= table[static_cast<unsigned char>(p[i])];
+    for (; i < n; ++i) profile |= table[static_cast<unsigned char>(p[i])];
+    return profile;
 }
 
 bool SearchableText::containsFolded(const Keyword& keyword) const {

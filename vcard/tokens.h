@@ -81,7 +81,7 @@ private:
 class SearchableText {
 public:
     SearchableText() = default;
-    explicit SearchableText(std::string_view text);
+    explicit SearchableText(std::string_view text) : text_(text), profile_(profileOf(text)) {}
     // The same bytes as `original`, standing elsewhere.
     SearchableText(std::string_view text, const SearchableText& original) : text_(text), profile_(original.profile_) {}
 
@@ -93,6 +93,7 @@ public:
     std::string_view text() const { return text_; }
 
 private:
+    static keyword_search::Profile profileOf(std::string_view text);
     bool containsFolded(const Keyword& keyword) const;
 
     std::string_view text_;
