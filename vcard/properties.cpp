@@ -1,5 +1,9 @@
 #include "vcard/properties.h"
 
+#include <array>
+#include <bit>
+#include <cstdint>
+#include <iterator>
 #include <string>
 
 #include "platform/platform.h"
@@ -157,15 +161,25 @@ constexpr PropertyRule propertyRules[] = {
 // read up to a tenth faster (7 to 10 percent on a carrier's 100 MB books).
 bool mayNameRule(const LogicalLine& line) {
     static constexpr Keyword dot("."), version("VERSION");
+    constexpr std::size_t versionBit = std::size(propertyRules);
+    // For each byte, the rules whose name begins with it in either case, bit
+    // i for rule i and one more bit for VERSION.
+    static constexpr auto byInitial = [] {
+        std::array<std::uint32_t, 256> rules{};
+        const auto add = [&](std::string_view name, std::size_t bit) {
+            const auto first = static_cast<unsigned char>(name[0]);
+            rules[first] |= std::uint32_t{1} << bit;
+            rules[first | 0x20] |= std::uint32_t{1} << bit;
+        };
+        for (std::size_t i = 0; i < std::size(propertyRules); ++i) add(propertyRules[i].name.text(), i);
+        add(version.text(), versionBit);
+        return rules;
+    }();
     if (line.text.empty() || line.head.mayContain(dot)) return true;
-    const auto initial = static_cast<unsigned char>(line.text[0]);
-    const auto mayBe = [&](const Keyword& name) {
-        const auto first = static_cast<unsigned char>(name.text()[0]);
-        return (initial == first || initial == (first | 0x20)) && line.head.mayContain(name);
-    };
-    if (mayBe(version)) return true;
-    for (const PropertyRule& rule : propertyRules)
-        if (mayBe(rule.name)) return true;
+    for (std::uint32_t rules = byInitial[static_cast<unsigned char>(line.text[0])]; rules != 0; rules &= rules - 1) {
+        const auto bit = static_cast<std::size_t>(std::countr_zero(rules));
+        if (line.head.mayContain(bit == versionBit ? version : propertyRules[bit].name)) return true;
+    }
     return false;
 }
 
