@@ -141,7 +141,9 @@ TEST(LineCutter, SaysWhenTheTextContradictsItsLastCrLf) {
         std::vector<std::string> lines;
         for (std::string_view line; cutter.next(line);) lines.emplace_back(line);
         EXPECT_EQ(cutter.contradicted(), c.contradicted) << ::testing::PrintToString(std::string(c.text));
-        if (!c.contradicted) EXPECT_EQ(lines, physicalLines(c.text));
+        if (!c.contradicted) {
+            EXPECT_EQ(lines, physicalLines(c.text));
+        }
     }
 }
 

@@ -245,9 +245,8 @@ LoadResult load(const std::filesystem::path& sourcePath, ContactList& list, plat
 }  // namespace
 
 void parseVcardText(std::string_view text, ContactList& list, std::optional<SourceReading> reading) {
-    const TextFacts facts = factsOf(text);
     LineCutter lines(text);
-    const SourceReading read = reading.value_or(facts.reading);
+    const SourceReading read = reading ? *reading : readingOf(text);
     if (Account* account = list.account()) account->sourceRead(read);
     readLines(lines, read, list);
 }

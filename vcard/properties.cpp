@@ -189,15 +189,6 @@ const PropertyRule* findRule(std::string_view propertyName) {
     return nullptr;
 }
 
-// The property name with its group prefix: the name part up to its first
-// unescaped ";". Names are short, and a ";" after a backslash is rare.
-std::string_view propertyNameAsWritten(std::string_view nameText, TextEncoding encoding) {
-    std::size_t end = 0;
-    while (end < nameText.size() && nameText[end] != ';') ++end;
-    if (end > 0 && end < nameText.size() && nameText[end - 1] == '\\') end = findUnescaped(nameText, ';', encoding);
-    return nameText.substr(0, end);
-}
-
 // Sets the flag and tells an account which line set it.
 void markUnsupported(const ContactList& list, ContactRecord& record, UnsupportedBy cause, const LogicalLine& line,
                      std::string_view text) {
@@ -228,7 +219,7 @@ void RecordBuilder::apply(const LogicalLine& line) {
 
     const std::string_view nameText = line.name();
     const std::string_view valueText = line.value();
-    const std::string_view written = propertyNameAsWritten(nameText, line.textEncoding);
+    const std::string_view written = nameText.substr(0, findUnescaped(nameText, ';', line.textEncoding));
     if (equalsIgnoreCase(written, "VERSION")) {
         const SearchableText value(valueText);
         const bool version30 = value.contains(keywords::version30);

@@ -134,13 +134,10 @@ SourceReading readingOf(const Utf8Check& check) {
     return check.wellFormed() && check.sawHighByte() ? SourceReading::utf8WellFormed : SourceReading::codePage;
 }
 
-TextFacts factsOf(std::string_view text) {
-    text = text.substr(0, text.find('\0'));
+SourceReading readingOf(std::string_view text) {
     Utf8Check check;
-    check.add(text);
-    const std::size_t lastCrlf = text.rfind("\r\n");
-    return TextFacts{lastCrlf == std::string_view::npos ? std::nullopt : std::optional<std::uint64_t>(lastCrlf),
-                     readingOf(check)};
+    check.add(text.substr(0, text.find('\0')));
+    return readingOf(check);
 }
 
 }  // namespace velmora

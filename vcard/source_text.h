@@ -54,7 +54,7 @@ bool isWellFormedUtf8(std::string_view text);
 // a text of ASCII alone reads the same either way.
 SourceReading readingOf(const Utf8Check& check);
 
-// The facts of a whole text, up to its first zero byte.
-TextFacts factsOf(std::string_view text);
+// How a whole text, up to its first zero byte, is read.
+SourceReading readingOf(std::string_view text);
 
 }  // namespace velmora
