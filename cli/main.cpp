@@ -18,12 +18,15 @@ using velmora::OverwriteChoice;
 using velmora::platform::Stream;
 
 constexpr std::string_view kUsage =
-    "使い方: velmora-convert 変換元.vcf 変換先.csv [--overwrite | --append] [--report]\n"
-    "        velmora-convert --check 変換元.vcf\n"
+    "使い方: velmora-convert 変換元.vcf 変換先.csv [--overwrite | --append] [--report] [--layout classic|full]\n"
+    "        velmora-convert --check 変換元.vcf [--layout classic|full]\n"
     "\n"
     "携帯電話のアドレス帳（vCardファイル）を、アドレス帳に取り込めるCSVファイルに変換します。\n"
     "変換先ファイルが既にあるときは、--overwrite で上書き保存、--append で追加保存します。\n"
     "どちらも指定しないときは端末で確認します。\n"
+    "--layout full は、姓・名・ミドルネーム・敬称、姓と名のフリガナ（全体）、部署・役職、\n"
+    "会社・自宅・その他の住所、11種類の電話番号をそれぞれの列に書き出し、メモなどの改行を残します。\n"
+    "--layout classic（既定）は、名前全体を「名」に、フリガナの先頭を「姓」に書き出す従来の形式です。\n"
     "--report を付けると、変換のあとに、CSVファイルに入らないものの明細を表示します。\n"
     "書き出されない連絡先（何件目か、BEGIN:VCARDの行、名前、理由）、書き出される連絡先のうち\n"
     "空いている列のないTEL・EMAILの行、使われなかった2つ目以降の行やグループ名付きの行、\n"
@@ -32,12 +35,17 @@ constexpr std::string_view kUsage =
     "またはCHARSETのない行にもSHIFT_JISの行にもUTF-8でない文字がないときに、UTF-8とみなします。\n"
     "--check はファイルを書かずに明細だけを表示します。変換元が読めないときは終了コード1です。\n"
     "\n"
-    "Usage: velmora-convert SOURCE.vcf DEST.csv [--overwrite | --append] [--report]\n"
-    "       velmora-convert --check SOURCE.vcf\n"
+    "Usage: velmora-convert SOURCE.vcf DEST.csv [--overwrite | --append] [--report] [--layout classic|full]\n"
+    "       velmora-convert --check SOURCE.vcf [--layout classic|full]\n"
     "\n"
     "Converts a phone's address book (vCard file) into a contact CSV file for import.\n"
     "When DEST.csv exists, --overwrite replaces it and --append adds the contacts at its end;\n"
     "without either, the question is asked on the terminal.\n"
+    "--layout full writes the family, given and middle names, prefix and suffix, the whole\n"
+    "readings, department and title, business, home and other addresses and eleven kinds of\n"
+    "telephone into their own columns, and keeps line breaks in notes and other values.\n"
+    "--layout classic (the default) is the earlier layout: the whole name in 名 and the\n"
+    "first character of the reading in 姓.\n"
     "--report then prints an account of what the CSV file leaves out: each contact not written\n"
     "(its number, the line of its BEGIN:VCARD, its name and the reason); in the contacts written,\n"
     "each TEL or EMAIL line with no free column, each second or group-prefixed line not used, and\n"
@@ -93,22 +101,35 @@ bool is(const std::filesystem::path& argument, std::string_view option) {
     return true;
 }
 
-int usageError() {
-    velmora::platform::writeText(Stream::error, kUsage);
+int usageError(std::string_view reason = {}) {
+    velmora::platform::writeText(Stream::error, std::string(reason) + std::string(kUsage));
     return 2;
 }
+
+constexpr std::string_view kUnknownLayout =
+    "--layout には classic か full を指定します。 / --layout takes classic or full.\n\n";
 
 int run(const std::vector<std::filesystem::path>& arguments) {
     std::vector<std::filesystem::path> paths;
     std::optional<OverwriteChoice> choice;
     bool report = false;
     bool check = false;
-    for (const auto& argument : arguments) {
+    velmora::Layout layout = velmora::Layout::classic;
+    for (auto next = arguments.begin(); next != arguments.end(); ++next) {
+        const std::filesystem::path& argument = *next;
         if (is(argument, "--help") || is(argument, "-h")) {
             velmora::platform::writeText(Stream::output, kUsage);
             return 0;
         }
-        if (is(argument, "--report")) {
+        if (is(argument, "--layout")) {
+            if (++next == arguments.end()) return usageError(kUnknownLayout);
+            if (is(*next, "full"))
+                layout = velmora::Layout::full;
+            else if (is(*next, "classic"))
+                layout = velmora::Layout::classic;
+            else
+                return usageError(kUnknownLayout);
+        } else if (is(argument, "--report")) {
             report = true;
         } else if (is(argument, "--check")) {
             check = true;
@@ -134,11 +155,14 @@ int run(const std::vector<std::filesystem::path>& arguments) {
     ConsoleUserInterface ui(choice);
     std::string account;
     if (check) {
-        if (velmora::checkSource(paths[0], ui, account) != velmora::RunResult::completed) return 1;
+        if (velmora::checkSource(paths[0], ui, account, velmora::platform::realFileSystem(), layout) !=
+            velmora::RunResult::completed)
+            return 1;
         velmora::platform::writeText(Stream::output, account);
         return 0;
     }
-    const velmora::RunResult result = velmora::runConversion(paths[0], paths[1], ui, report ? &account : nullptr);
+    const velmora::RunResult result = velmora::runConversion(paths[0], paths[1], ui, report ? &account : nullptr,
+                                                             velmora::platform::realFileSystem(), layout);
     // The account follows the run's lines, after one empty line.
     if (!account.empty()) velmora::platform::writeText(Stream::output, "\n" + account);
     // A cancelled run ended normally.

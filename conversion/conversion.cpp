@@ -138,7 +138,7 @@ bool validatePaths(const std::filesystem::path& source, const std::filesystem::p
 namespace {
 
 RunResult run(const std::filesystem::path& source, const std::filesystem::path& destination, UserInterface& ui,
-              std::string* account, platform::FileSystem& files, bool& writing) {
+              std::string* account, platform::FileSystem& files, Layout layout, bool& writing) {
     platform::WriteMode mode = platform::WriteMode::createAlways;
     if (!validatePaths(source, destination, ui, files)) return RunResult::failed;
 
@@ -157,6 +157,7 @@ RunResult run(const std::filesystem::path& source, const std::filesystem::path& 
 
     Account facts;
     ContactList list;
+    list.useLayout(layout);
     if (account != nullptr) list.keepAccount(&facts);
     const LoadResult loaded = loadSourceFile(source, list, files);
     if (loaded != LoadResult::loaded) {
@@ -207,10 +208,10 @@ RunResult run(const std::filesystem::path& source, const std::filesystem::path& 
 }  // namespace
 
 RunResult runConversion(const std::filesystem::path& source, const std::filesystem::path& destination,
-                        UserInterface& ui, std::string* account, platform::FileSystem& files) {
+                        UserInterface& ui, std::string* account, platform::FileSystem& files, Layout layout) {
     bool writing = false;
     try {
-        return run(source, destination, ui, account, files, writing);
+        return run(source, destination, ui, account, files, layout, writing);
     } catch (const std::exception&) {
         // Memory ran out outside the reader and the writer (a path, a message
         // text). Before the destination was touched this is a source that
@@ -226,11 +227,12 @@ RunResult runConversion(const std::filesystem::path& source, const std::filesyst
 }
 
 RunResult checkSource(const std::filesystem::path& source, UserInterface& ui, std::string& account,
-                      platform::FileSystem& files) {
+                      platform::FileSystem& files, Layout layout) {
     try {
         if (!checkPaths(source, nullptr, ui, files)) return RunResult::failed;
         Account facts;
         ContactList list;
+        list.useLayout(layout);
         list.keepAccount(&facts);
         const LoadResult loaded = loadSourceFile(source, list, files);
         if (loaded != LoadResult::loaded) {

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "platform/files.h"
+#include "vcard/contact.h"
 
 namespace velmora {
 
@@ -33,20 +34,20 @@ enum class RunResult {
     failed,     // the run failed, or some contact lines could not be written
 };
 
-// Converts `source` into `destination`, both reached through `files`. With
-// `account`, a run that wrote its contact lines leaves there the account of
-// what the CSV file leaves out (UTF-8 lines, see describeAccount); it is left
-// alone otherwise.
+// Converts `source` into `destination`, both reached through `files`, in
+// `layout`. With `account`, a run that wrote its contact lines leaves there
+// the account of what the CSV file leaves out (UTF-8 lines, see
+// describeAccount); it is left alone otherwise.
 RunResult runConversion(const std::filesystem::path& source, const std::filesystem::path& destination,
                         UserInterface& ui, std::string* account = nullptr,
-                        platform::FileSystem& files = platform::realFileSystem());
+                        platform::FileSystem& files = platform::realFileSystem(), Layout layout = Layout::classic);
 
 // Reads the source as a run does, with the run's checks of the source path,
-// and writes nothing: `completed` with the account of what a conversion would
+// in `layout` and writes nothing: `completed` with the account of what a conversion would
 // leave out in `account`; `failed` when the source cannot be read, the reason
 // shown through `ui.showError` in the run's words.
 RunResult checkSource(const std::filesystem::path& source, UserInterface& ui, std::string& account,
-                      platform::FileSystem& files = platform::realFileSystem());
+                      platform::FileSystem& files = platform::realFileSystem(), Layout layout = Layout::classic);
 
 // True when the run may proceed; otherwise the reason has been shown.
 bool validatePaths(const std::filesystem::path& source, const std::filesystem::path& destination, UserInterface& ui,

@@ -20,6 +20,7 @@ enum class Reason : std::uint8_t { noEnd, beginInside, unsupported, nothingToWri
 
 struct ReasonRow {
     Reason reason;
+    std::optional<Layout> only;          // a reason of this layout's account alone
     std::optional<UnsupportedBy> cause;  // for Reason::unsupported
     std::optional<Loss> loss;            // for Reason::lost
     std::string_view japanese;
@@ -27,16 +28,24 @@ struct ReasonRow {
 };
 
 constexpr ReasonRow kReasons[] = {
-    {Reason::noEnd, {}, {}, "END:VCARDがありません", "no END:VCARD"},
-    {Reason::beginInside, {}, {}, "END:VCARDの前に次のBEGIN:VCARDがあります", "a BEGIN:VCARD before its END:VCARD"},
-    {Reason::unsupported, UnsupportedBy::version, {}, "対応していないVERSION", "unsupported VERSION"},
-    {Reason::unsupported, UnsupportedBy::charset, {}, "対応していないCHARSET", "unsupported CHARSET"},
-    {Reason::unsupported, UnsupportedBy::encoding, {}, "対応していないENCODING", "unsupported ENCODING"},
-    {Reason::nothingToWrite, {}, {}, "書き出す項目がありません", "nothing to write"},
-    {Reason::lost, {}, Loss::telephoneWithoutColumn, "空いている列のないTEL", "TEL with no free column"},
-    {Reason::lost, {}, Loss::emailWithoutColumn, "空いている列のないEMAIL", "EMAIL with no free column"},
-    {Reason::lost, {}, Loss::notUsed, "使われなかった行（2つ目以降）", "line not used (a second one)"},
+    {Reason::noEnd, {}, {}, {}, "END:VCARDがありません", "no END:VCARD"},
+    {Reason::beginInside, {}, {}, {}, "END:VCARDの前に次のBEGIN:VCARDがあります", "a BEGIN:VCARD before its END:VCARD"},
+    {Reason::unsupported, {}, UnsupportedBy::version, {}, "対応していないVERSION", "unsupported VERSION"},
+    {Reason::unsupported, {}, UnsupportedBy::charset, {}, "対応していないCHARSET", "unsupported CHARSET"},
+    {Reason::unsupported, {}, UnsupportedBy::encoding, {}, "対応していないENCODING", "unsupported ENCODING"},
+    {Reason::nothingToWrite, {}, {}, {}, "書き出す項目がありません", "nothing to write"},
+    {Reason::lost, {}, {}, Loss::telephoneWithoutColumn, "空いている列のないTEL", "TEL with no free column"},
+    {Reason::lost, {}, {}, Loss::emailWithoutColumn, "空いている列のないEMAIL", "EMAIL with no free column"},
+    {Reason::lost, Layout::full, {}, Loss::addressWithoutColumn, "空いている列のないADR", "ADR with no free column"},
+    {Reason::lost, {}, {}, Loss::notUsed, "使われなかった行（2つ目以降）", "line not used (a second one)"},
     {Reason::lost,
+     Layout::full,
+     {},
+     Loss::codingRefused,
+     "使われなかった行（読めないCHARSET・ENCODING）",
+     "line not used (a CHARSET or ENCODING that cannot be read)"},
+    {Reason::lost,
+     {},
      {},
      Loss::utf8Unconverted,
      "CHARSETのないUTF-8（文字化けします）",
@@ -100,6 +109,19 @@ std::string fromAnsi(std::string_view ansi) {
     return printable(platform::ansiToUtf8(ansi));
 }
 
+// The name a contact goes by: the whole name of the classic layout, or the
+// family and given names of the full one, joined by a blank.
+std::optional<std::string> nameOf(const ContactList& list, const ContactRecord& record) {
+    if (auto whole = list.text(record, Field::fullName)) return std::string(*whole);
+    std::optional<std::string> name;
+    for (Field part : {Field::familyName, Field::givenName}) {
+        const auto text = list.text(record, part);
+        if (!text || text->empty()) continue;
+        name = name ? *name + " " + std::string(*text) : std::string(*text);
+    }
+    return name;
+}
+
 std::string number(std::uint64_t n) {
     return std::to_string(n);
 }
@@ -114,7 +136,7 @@ public:
     void heading(std::string_view title, std::size_t count) { line(std::string(title) + ": " + number(count) + "件"); }
 
     void contact(std::size_t index, const BlockFacts* facts, const ContactList& list, const ContactRecord& record) {
-        std::optional<std::string_view> name = list.text(record, Field::fullName);
+        std::optional<std::string> name = nameOf(list, record);
         if ((!name || name->empty()) && facts != nullptr && facts->formattedName) name = *facts->formattedName;
         std::string text = "  " + number(index + 1) + "件目";
         if (facts != nullptr) text += "（" + number(facts->beginLine) + "行目）";
@@ -135,11 +157,12 @@ public:
         ++totals_[row];
     }
 
-    void totals() {
+    void totals(Layout layout) {
         line(kTotals);
         for (std::size_t i = 0; i < kReasonCount; ++i)
-            line("  " + std::string(kReasons[i].japanese) + " / " + std::string(kReasons[i].english) + ": " +
-                 number(totals_[i]) + "件");
+            if (!kReasons[i].only || kReasons[i].only == layout)
+                line("  " + std::string(kReasons[i].japanese) + " / " + std::string(kReasons[i].english) + ": " +
+                     number(totals_[i]) + "件");
     }
 
     std::string take() { return std::move(out_); }
@@ -214,7 +237,7 @@ std::string describeAccount(const ContactList& list, const Account& account) {
     }
 
     out.line({});
-    out.totals();
+    out.totals(list.layout());
     return out.take();
 }
 

@@ -1,6 +1,7 @@
 #include "csv/csv_writer.h"
 
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <optional>
@@ -12,109 +13,110 @@ namespace velmora {
 namespace {
 
 struct Column {
-    std::string_view header;     // Shift_JIS bytes
-    std::optional<Field> field;  // what the contact lines hold there
+    std::string_view header;       // Shift_JIS bytes
+    std::optional<Field> classic;  // what the contact lines of each layout hold there
+    std::optional<Field> full;
 };
 
 // The 95 columns in order: header name (Shift_JIS, the Japanese text in the
-// comment) and the field each line holds in that column.
+// comment) and the field each layout's lines hold in that column.
 // clang-format off
 constexpr std::array<Column, kCsvColumns> columns = {{
-    {"\x8C\xA8\x8F\x91\x82\xAB", std::nullopt},  // 0 肩書き
-    {"\x96\xBC", Field::fullName},  // 1 名
-    {"\x83~\x83h\x83\x8B \x83l\x81[\x83\x80", std::nullopt},  // 2 ミドル ネーム
-    {"\x90\xA9", Field::readingPrefix},  // 3 姓
-    {"\x8Ch\x8F\xCC", std::nullopt},  // 4 敬称
-    {"\x89\xEF\x8E\xD0\x96\xBC", Field::company},  // 5 会社名
-    {"\x95\x94\x8F\x90", Field::department},  // 6 部署
-    {"\x96\xF0\x90" "E", Field::jobTitle},  // 7 役職
-    {"\x94\xD4\x92n (\x89\xEF\x8E\xD0)", std::nullopt},  // 8 番地 (会社)
-    {"\x8FZ\x8F\x8A 2 (\x89\xEF\x8E\xD0)", std::nullopt},  // 9 住所 2 (会社)
-    {"\x8FZ\x8F\x8A 3 (\x89\xEF\x8E\xD0)", std::nullopt},  // 10 住所 3 (会社)
-    {"\x8Es\x92\xAC\x91\xBA (\x89\xEF\x8E\xD0)", std::nullopt},  // 11 市町村 (会社)
-    {"\x93s\x93\xB9\x95{\x8C\xA7 (\x89\xEF\x8E\xD0)", std::nullopt},  // 12 都道府県 (会社)
-    {"\x97X\x95\xD6\x94\xD4\x8D\x86 (\x89\xEF\x8E\xD0)", std::nullopt},  // 13 郵便番号 (会社)
-    {"\x8D\x91 (\x89\xEF\x8E\xD0)/\x92n\x88\xE6", std::nullopt},  // 14 国 (会社)/地域
-    {"\x94\xD4\x92n (\x8E\xA9\x91\xEE)", Field::homeStreet},  // 15 番地 (自宅)
-    {"\x8FZ\x8F\x8A 2 (\x8E\xA9\x91\xEE)", std::nullopt},  // 16 住所 2 (自宅)
-    {"\x8FZ\x8F\x8A 3 (\x8E\xA9\x91\xEE)", std::nullopt},  // 17 住所 3 (自宅)
-    {"\x8Es\x92\xAC\x91\xBA (\x8E\xA9\x91\xEE)", Field::homeCity},  // 18 市町村 (自宅)
-    {"\x93s\x93\xB9\x95{\x8C\xA7 (\x8E\xA9\x91\xEE)", Field::homeState},  // 19 都道府県 (自宅)
-    {"\x97X\x95\xD6\x94\xD4\x8D\x86 (\x8E\xA9\x91\xEE)", Field::homePostalCode},  // 20 郵便番号 (自宅)
-    {"\x8D\x91 (\x8E\xA9\x91\xEE)/\x92n\x88\xE6", Field::homeCountry},  // 21 国 (自宅)/地域
-    {"\x94\xD4\x92n (\x82\xBB\x82\xCC\x91\xBC)", std::nullopt},  // 22 番地 (その他)
-    {"\x8FZ\x8F\x8A 2 (\x82\xBB\x82\xCC\x91\xBC)", std::nullopt},  // 23 住所 2 (その他)
-    {"\x8FZ\x8F\x8A 3 (\x82\xBB\x82\xCC\x91\xBC)", std::nullopt},  // 24 住所 3 (その他)
-    {"\x8Es\x92\xAC\x91\xBA (\x82\xBB\x82\xCC\x91\xBC)", std::nullopt},  // 25 市町村 (その他)
-    {"\x93s\x93\xB9\x95{\x8C\xA7 (\x82\xBB\x82\xCC\x91\xBC)", std::nullopt},  // 26 都道府県 (その他)
-    {"\x97X\x95\xD6\x94\xD4\x8D\x86 (\x82\xBB\x82\xCC\x91\xBC)", std::nullopt},  // 27 郵便番号 (その他)
-    {"\x8D\x91 (\x82\xBB\x82\xCC\x91\xBC)/\x92n\x88\xE6", std::nullopt},  // 28 国 (その他)/地域
-    {"\x94\xE9\x8F\x91\x82\xCC\x93" "d\x98" "b", std::nullopt},  // 29 秘書の電話
-    {"\x89\xEF\x8E\xD0 FAX", Field::businessFax},  // 30 会社 FAX
-    {"\x89\xEF\x8E\xD0\x93" "d\x98" "b", Field::businessPhone},  // 31 会社電話
-    {"\x89\xEF\x8E\xD0\x93" "d\x98" "b 2", Field::businessPhone2},  // 32 会社電話 2
-    {"\x83R\x81[\x83\x8B\x83o\x83" "b\x83N", std::nullopt},  // 33 コールバック
-    {"\x8E\xA9\x93\xAE\x8E\xD4\x93" "d\x98" "b", std::nullopt},  // 34 自動車電話
-    {"\x89\xEF\x8E\xD0\x91\xE3\x95\x5C\x93" "d\x98" "b", Field::companyMainPhone},  // 35 会社代表電話
-    {"\x8E\xA9\x91\xEE FAX", std::nullopt},  // 36 自宅 FAX
-    {"\x8E\xA9\x91\xEE\x93" "d\x98" "b", Field::homePhone},  // 37 自宅電話
-    {"\x8E\xA9\x91\xEE\x93" "d\x98" "b 2", Field::homePhone2},  // 38 自宅電話 2
-    {"ISDN", std::nullopt},  // 39 ISDN
-    {"\x8Cg\x91\xD1\x93" "d\x98" "b", Field::mobilePhone},  // 40 携帯電話
-    {"\x82\xBB\x82\xCC\x91\xBC\x82\xCC FAX", std::nullopt},  // 41 その他の FAX
-    {"\x82\xBB\x82\xCC\x91\xBC\x82\xCC\x93" "d\x98" "b", std::nullopt},  // 42 その他の電話
-    {"\x83|\x83P\x83" "b\x83g\x83x\x83\x8B", Field::pager},  // 43 ポケットベル
-    {"\x92\xCA\x8F\xED\x82\xCC\x93" "d\x98" "b", std::nullopt},  // 44 通常の電話
-    {"\x96\xB3\x90\xFC\x93" "d\x98" "b", std::nullopt},  // 45 無線電話
-    {"TTY/TDD", std::nullopt},  // 46 TTY/TDD
-    {"\x83" "e\x83\x8C\x83" "b\x83N\x83X", std::nullopt},  // 47 テレックス
-    {"ID \x94\xD4\x8D\x86", std::nullopt},  // 48 ID 番号
-    {"Web \x83y\x81[\x83W", Field::webPage},  // 49 Web ページ
-    {"\x83" "A\x83J\x83" "E\x83\x93\x83g", std::nullopt},  // 50 アカウント
-    {"\x83" "C\x83j\x83V\x83\x83\x83\x8B", std::nullopt},  // 51 イニシャル
-    {"\x83" "C\x83\x93\x83^\x81[\x83l\x83" "b\x83g\x8B\xF3\x82\xAB\x8E\x9E\x8A\xD4\x8F\xEE\x95\xF1", std::nullopt},  // 52 インターネット空き時間情報
-    {"\x83L\x81[\x83\x8F\x81[\x83h", std::nullopt},  // 53 キーワード
-    {"\x82\xBB\x82\xCC\x91\xBC\x8FZ\x8F\x8A\x8E\x84\x8F\x91\x94\xA0", std::nullopt},  // 54 その他住所私書箱
-    {"\x83" "f\x83" "B\x83\x8C\x83N\x83g\x83\x8A \x83T\x81[\x83o\x81[", std::nullopt},  // 55 ディレクトリ サーバー
-    {"\x83v\x83\x89\x83" "C\x83x\x81[\x83g", std::nullopt},  // 56 プライベート
-    {"\x83}\x83l\x81[\x83W\x83\x83\x81[", std::nullopt},  // 57 マネージャー
-    {"\x83\x81\x83\x82", Field::notes},  // 58 メモ
-    {"\x83\x86\x81[\x83U\x81[ 1", std::nullopt},  // 59 ユーザー 1
-    {"\x83\x86\x81[\x83U\x81[ 2", std::nullopt},  // 60 ユーザー 2
-    {"\x83\x86\x81[\x83U\x81[ 3", std::nullopt},  // 61 ユーザー 3
-    {"\x83\x86\x81[\x83U\x81[ 4", std::nullopt},  // 62 ユーザー 4
-    {"\x89\xEF\x8E\xD0 ID", std::nullopt},  // 63 会社 ID
-    {"\x89\xEF\x8E\xD0\x8FZ\x8F\x8A\x8E\x84\x8F\x91\x94\xA0", std::nullopt},  // 64 会社住所私書箱
-    {"\x89\xEF\x8E\xD0\x96\xBC\x83t\x83\x8A\x83K\x83i", std::nullopt},  // 65 会社名フリガナ
-    {"\x8BL\x94O\x93\xFA", std::nullopt},  // 66 記念日
-    {"\x8Co\x94\xEF\x8F\xEE\x95\xF1", std::nullopt},  // 67 経費情報
-    {"\x8C\xBE\x8C\xEA", std::nullopt},  // 68 言語
-    {"\x8EQ\x8F\xC6\x8E\x96\x8D\x80", std::nullopt},  // 69 参照事項
-    {"\x8Eq\x8B\x9F", std::nullopt},  // 70 子供
-    {"\x8Ex\x95\xA5\x82\xA2\x8F\xF0\x8C\x8F", std::nullopt},  // 71 支払い条件
-    {"\x8E\x96\x8B\xC6\x8F\x8A", std::nullopt},  // 72 事業所
-    {"\x8E\xA9\x91\xEE\x8FZ\x8F\x8A\x8E\x84\x8F\x91\x94\xA0", std::nullopt},  // 73 自宅住所私書箱
-    {"\x8E\xEF\x96\xA1", std::nullopt},  // 74 趣味
-    {"\x8F\xEA\x8F\x8A", std::nullopt},  // 75 場所
-    {"\x90" "E\x8B\xC6", std::nullopt},  // 76 職業
-    {"\x90\xA9\x83t\x83\x8A\x83K\x83i", Field::lastNameReading},  // 77 姓フリガナ
-    {"\x90\xAB\x95\xCA", std::nullopt},  // 78 性別
-    {"\x92" "a\x90\xB6\x93\xFA", Field::birthday},  // 79 誕生日
-    {"\x93" "d\x8Eq\x83\x81\x81[\x83\x8B \x83" "A\x83h\x83\x8C\x83X", Field::email1},  // 80 電子メール アドレス
-    {"\x93" "d\x8Eq\x83\x81\x81[\x83\x8B\x82\xCC\x8E\xED\x97\xDE", std::nullopt},  // 81 電子メールの種類
-    {"\x93" "d\x8Eq\x83\x81\x81[\x83\x8B\x95\x5C\x8E\xA6\x96\xBC", std::nullopt},  // 82 電子メール表示名
-    {"\x93" "d\x8Eq\x83\x81\x81[\x83\x8B 2 \x83" "A\x83h\x83\x8C\x83X", Field::email2},  // 83 電子メール 2 アドレス
-    {"\x93" "d\x8Eq\x83\x81\x81[\x83\x8B 2 \x82\xCC\x8E\xED\x97\xDE", std::nullopt},  // 84 電子メール 2 の種類
-    {"\x93" "d\x8Eq\x83\x81\x81[\x83\x8B 2 \x95\x5C\x8E\xA6\x96\xBC", std::nullopt},  // 85 電子メール 2 表示名
-    {"\x93" "d\x8Eq\x83\x81\x81[\x83\x8B 3 \x83" "A\x83h\x83\x8C\x83X", Field::email3},  // 86 電子メール 3 アドレス
-    {"\x93" "d\x8Eq\x83\x81\x81[\x83\x8B 3 \x82\xCC\x8E\xED\x97\xDE", std::nullopt},  // 87 電子メール 3 の種類
-    {"\x93" "d\x8Eq\x83\x81\x81[\x83\x8B 3 \x95\x5C\x8E\xA6\x96\xBC", std::nullopt},  // 88 電子メール 3 表示名
-    {"\x94z\x8B\xF4\x8E\xD2", std::nullopt},  // 89 配偶者
-    {"\x94\xE9\x8F\x91\x82\xCC\x8E\x81\x96\xBC", std::nullopt},  // 90 秘書の氏名
-    {"\x94\xE9\x96\xA7\x93x", std::nullopt},  // 91 秘密度
-    {"\x95\xAA\x97\xDE", std::nullopt},  // 92 分類
-    {"\x96\xBC\x91O\x83t\x83\x8A\x83K\x83i", Field::nameReading},  // 93 名前フリガナ
-    {"\x97" "D\x90\xE6\x93x", std::nullopt},  // 94 優先度
+    {"\x8C\xA8\x8F\x91\x82\xAB", std::nullopt, Field::namePrefix},  // 0 肩書き
+    {"\x96\xBC", Field::fullName, Field::givenName},  // 1 名
+    {"\x83~\x83h\x83\x8B \x83l\x81[\x83\x80", std::nullopt, Field::middleName},  // 2 ミドル ネーム
+    {"\x90\xA9", Field::readingPrefix, Field::familyName},  // 3 姓
+    {"\x8Ch\x8F\xCC", std::nullopt, Field::nameSuffix},  // 4 敬称
+    {"\x89\xEF\x8E\xD0\x96\xBC", Field::company, Field::company},  // 5 会社名
+    {"\x95\x94\x8F\x90", Field::department, Field::department},  // 6 部署
+    {"\x96\xF0\x90" "E", Field::jobTitle, Field::jobTitle},  // 7 役職
+    {"\x94\xD4\x92n (\x89\xEF\x8E\xD0)", std::nullopt, Field::businessStreet},  // 8 番地 (会社)
+    {"\x8FZ\x8F\x8A 2 (\x89\xEF\x8E\xD0)", std::nullopt, Field::businessExtended},  // 9 住所 2 (会社)
+    {"\x8FZ\x8F\x8A 3 (\x89\xEF\x8E\xD0)", std::nullopt, std::nullopt},  // 10 住所 3 (会社)
+    {"\x8Es\x92\xAC\x91\xBA (\x89\xEF\x8E\xD0)", std::nullopt, Field::businessCity},  // 11 市町村 (会社)
+    {"\x93s\x93\xB9\x95{\x8C\xA7 (\x89\xEF\x8E\xD0)", std::nullopt, Field::businessState},  // 12 都道府県 (会社)
+    {"\x97X\x95\xD6\x94\xD4\x8D\x86 (\x89\xEF\x8E\xD0)", std::nullopt, Field::businessPostalCode},  // 13 郵便番号 (会社)
+    {"\x8D\x91 (\x89\xEF\x8E\xD0)/\x92n\x88\xE6", std::nullopt, Field::businessCountry},  // 14 国 (会社)/地域
+    {"\x94\xD4\x92n (\x8E\xA9\x91\xEE)", Field::homeStreet, Field::homeStreet},  // 15 番地 (自宅)
+    {"\x8FZ\x8F\x8A 2 (\x8E\xA9\x91\xEE)", std::nullopt, Field::homeExtended},  // 16 住所 2 (自宅)
+    {"\x8FZ\x8F\x8A 3 (\x8E\xA9\x91\xEE)", std::nullopt, std::nullopt},  // 17 住所 3 (自宅)
+    {"\x8Es\x92\xAC\x91\xBA (\x8E\xA9\x91\xEE)", Field::homeCity, Field::homeCity},  // 18 市町村 (自宅)
+    {"\x93s\x93\xB9\x95{\x8C\xA7 (\x8E\xA9\x91\xEE)", Field::homeState, Field::homeState},  // 19 都道府県 (自宅)
+    {"\x97X\x95\xD6\x94\xD4\x8D\x86 (\x8E\xA9\x91\xEE)", Field::homePostalCode, Field::homePostalCode},  // 20 郵便番号 (自宅)
+    {"\x8D\x91 (\x8E\xA9\x91\xEE)/\x92n\x88\xE6", Field::homeCountry, Field::homeCountry},  // 21 国 (自宅)/地域
+    {"\x94\xD4\x92n (\x82\xBB\x82\xCC\x91\xBC)", std::nullopt, Field::otherStreet},  // 22 番地 (その他)
+    {"\x8FZ\x8F\x8A 2 (\x82\xBB\x82\xCC\x91\xBC)", std::nullopt, Field::otherExtended},  // 23 住所 2 (その他)
+    {"\x8FZ\x8F\x8A 3 (\x82\xBB\x82\xCC\x91\xBC)", std::nullopt, std::nullopt},  // 24 住所 3 (その他)
+    {"\x8Es\x92\xAC\x91\xBA (\x82\xBB\x82\xCC\x91\xBC)", std::nullopt, Field::otherCity},  // 25 市町村 (その他)
+    {"\x93s\x93\xB9\x95{\x8C\xA7 (\x82\xBB\x82\xCC\x91\xBC)", std::nullopt, Field::otherState},  // 26 都道府県 (その他)
+    {"\x97X\x95\xD6\x94\xD4\x8D\x86 (\x82\xBB\x82\xCC\x91\xBC)", std::nullopt, Field::otherPostalCode},  // 27 郵便番号 (その他)
+    {"\x8D\x91 (\x82\xBB\x82\xCC\x91\xBC)/\x92n\x88\xE6", std::nullopt, Field::otherCountry},  // 28 国 (その他)/地域
+    {"\x94\xE9\x8F\x91\x82\xCC\x93" "d\x98" "b", std::nullopt, std::nullopt},  // 29 秘書の電話
+    {"\x89\xEF\x8E\xD0 FAX", Field::businessFax, Field::businessFax},  // 30 会社 FAX
+    {"\x89\xEF\x8E\xD0\x93" "d\x98" "b", Field::businessPhone, Field::businessPhone},  // 31 会社電話
+    {"\x89\xEF\x8E\xD0\x93" "d\x98" "b 2", Field::businessPhone2, Field::businessPhone2},  // 32 会社電話 2
+    {"\x83R\x81[\x83\x8B\x83o\x83" "b\x83N", std::nullopt, std::nullopt},  // 33 コールバック
+    {"\x8E\xA9\x93\xAE\x8E\xD4\x93" "d\x98" "b", std::nullopt, Field::carPhone},  // 34 自動車電話
+    {"\x89\xEF\x8E\xD0\x91\xE3\x95\x5C\x93" "d\x98" "b", Field::companyMainPhone, Field::companyMainPhone},  // 35 会社代表電話
+    {"\x8E\xA9\x91\xEE FAX", std::nullopt, Field::homeFax},  // 36 自宅 FAX
+    {"\x8E\xA9\x91\xEE\x93" "d\x98" "b", Field::homePhone, Field::homePhone},  // 37 自宅電話
+    {"\x8E\xA9\x91\xEE\x93" "d\x98" "b 2", Field::homePhone2, Field::homePhone2},  // 38 自宅電話 2
+    {"ISDN", std::nullopt, Field::isdn},  // 39 ISDN
+    {"\x8Cg\x91\xD1\x93" "d\x98" "b", Field::mobilePhone, Field::mobilePhone},  // 40 携帯電話
+    {"\x82\xBB\x82\xCC\x91\xBC\x82\xCC FAX", std::nullopt, Field::otherFax},  // 41 その他の FAX
+    {"\x82\xBB\x82\xCC\x91\xBC\x82\xCC\x93" "d\x98" "b", std::nullopt, Field::otherPhone},  // 42 その他の電話
+    {"\x83|\x83P\x83" "b\x83g\x83x\x83\x8B", Field::pager, Field::pager},  // 43 ポケットベル
+    {"\x92\xCA\x8F\xED\x82\xCC\x93" "d\x98" "b", std::nullopt, std::nullopt},  // 44 通常の電話
+    {"\x96\xB3\x90\xFC\x93" "d\x98" "b", std::nullopt, std::nullopt},  // 45 無線電話
+    {"TTY/TDD", std::nullopt, std::nullopt},  // 46 TTY/TDD
+    {"\x83" "e\x83\x8C\x83" "b\x83N\x83X", std::nullopt, std::nullopt},  // 47 テレックス
+    {"ID \x94\xD4\x8D\x86", std::nullopt, std::nullopt},  // 48 ID 番号
+    {"Web \x83y\x81[\x83W", Field::webPage, Field::webPage},  // 49 Web ページ
+    {"\x83" "A\x83J\x83" "E\x83\x93\x83g", std::nullopt, std::nullopt},  // 50 アカウント
+    {"\x83" "C\x83j\x83V\x83\x83\x83\x8B", std::nullopt, std::nullopt},  // 51 イニシャル
+    {"\x83" "C\x83\x93\x83^\x81[\x83l\x83" "b\x83g\x8B\xF3\x82\xAB\x8E\x9E\x8A\xD4\x8F\xEE\x95\xF1", std::nullopt, std::nullopt},  // 52 インターネット空き時間情報
+    {"\x83L\x81[\x83\x8F\x81[\x83h", std::nullopt, std::nullopt},  // 53 キーワード
+    {"\x82\xBB\x82\xCC\x91\xBC\x8FZ\x8F\x8A\x8E\x84\x8F\x91\x94\xA0", std::nullopt, Field::otherPoBox},  // 54 その他住所私書箱
+    {"\x83" "f\x83" "B\x83\x8C\x83N\x83g\x83\x8A \x83T\x81[\x83o\x81[", std::nullopt, std::nullopt},  // 55 ディレクトリ サーバー
+    {"\x83v\x83\x89\x83" "C\x83x\x81[\x83g", std::nullopt, std::nullopt},  // 56 プライベート
+    {"\x83}\x83l\x81[\x83W\x83\x83\x81[", std::nullopt, std::nullopt},  // 57 マネージャー
+    {"\x83\x81\x83\x82", Field::notes, Field::notes},  // 58 メモ
+    {"\x83\x86\x81[\x83U\x81[ 1", std::nullopt, std::nullopt},  // 59 ユーザー 1
+    {"\x83\x86\x81[\x83U\x81[ 2", std::nullopt, std::nullopt},  // 60 ユーザー 2
+    {"\x83\x86\x81[\x83U\x81[ 3", std::nullopt, std::nullopt},  // 61 ユーザー 3
+    {"\x83\x86\x81[\x83U\x81[ 4", std::nullopt, std::nullopt},  // 62 ユーザー 4
+    {"\x89\xEF\x8E\xD0 ID", std::nullopt, std::nullopt},  // 63 会社 ID
+    {"\x89\xEF\x8E\xD0\x8FZ\x8F\x8A\x8E\x84\x8F\x91\x94\xA0", std::nullopt, Field::businessPoBox},  // 64 会社住所私書箱
+    {"\x89\xEF\x8E\xD0\x96\xBC\x83t\x83\x8A\x83K\x83i", std::nullopt, Field::companyReading},  // 65 会社名フリガナ
+    {"\x8BL\x94O\x93\xFA", std::nullopt, std::nullopt},  // 66 記念日
+    {"\x8Co\x94\xEF\x8F\xEE\x95\xF1", std::nullopt, std::nullopt},  // 67 経費情報
+    {"\x8C\xBE\x8C\xEA", std::nullopt, std::nullopt},  // 68 言語
+    {"\x8EQ\x8F\xC6\x8E\x96\x8D\x80", std::nullopt, std::nullopt},  // 69 参照事項
+    {"\x8Eq\x8B\x9F", std::nullopt, std::nullopt},  // 70 子供
+    {"\x8Ex\x95\xA5\x82\xA2\x8F\xF0\x8C\x8F", std::nullopt, std::nullopt},  // 71 支払い条件
+    {"\x8E\x96\x8B\xC6\x8F\x8A", std::nullopt, std::nullopt},  // 72 事業所
+    {"\x8E\xA9\x91\xEE\x8FZ\x8F\x8A\x8E\x84\x8F\x91\x94\xA0", std::nullopt, Field::homePoBox},  // 73 自宅住所私書箱
+    {"\x8E\xEF\x96\xA1", std::nullopt, std::nullopt},  // 74 趣味
+    {"\x8F\xEA\x8F\x8A", std::nullopt, std::nullopt},  // 75 場所
+    {"\x90" "E\x8B\xC6", std::nullopt, std::nullopt},  // 76 職業
+    {"\x90\xA9\x83t\x83\x8A\x83K\x83i", Field::lastNameReading, Field::lastNameReading},  // 77 姓フリガナ
+    {"\x90\xAB\x95\xCA", std::nullopt, std::nullopt},  // 78 性別
+    {"\x92" "a\x90\xB6\x93\xFA", Field::birthday, Field::birthday},  // 79 誕生日
+    {"\x93" "d\x8Eq\x83\x81\x81[\x83\x8B \x83" "A\x83h\x83\x8C\x83X", Field::email1, Field::email1},  // 80 電子メール アドレス
+    {"\x93" "d\x8Eq\x83\x81\x81[\x83\x8B\x82\xCC\x8E\xED\x97\xDE", std::nullopt, std::nullopt},  // 81 電子メールの種類
+    {"\x93" "d\x8Eq\x83\x81\x81[\x83\x8B\x95\x5C\x8E\xA6\x96\xBC", std::nullopt, std::nullopt},  // 82 電子メール表示名
+    {"\x93" "d\x8Eq\x83\x81\x81[\x83\x8B 2 \x83" "A\x83h\x83\x8C\x83X", Field::email2, Field::email2},  // 83 電子メール 2 アドレス
+    {"\x93" "d\x8Eq\x83\x81\x81[\x83\x8B 2 \x82\xCC\x8E\xED\x97\xDE", std::nullopt, std::nullopt},  // 84 電子メール 2 の種類
+    {"\x93" "d\x8Eq\x83\x81\x81[\x83\x8B 2 \x95\x5C\x8E\xA6\x96\xBC", std::nullopt, std::nullopt},  // 85 電子メール 2 表示名
+    {"\x93" "d\x8Eq\x83\x81\x81[\x83\x8B 3 \x83" "A\x83h\x83\x8C\x83X", Field::email3, Field::email3},  // 86 電子メール 3 アドレス
+    {"\x93" "d\x8Eq\x83\x81\x81[\x83\x8B 3 \x82\xCC\x8E\xED\x97\xDE", std::nullopt, std::nullopt},  // 87 電子メール 3 の種類
+    {"\x93" "d\x8Eq\x83\x81\x81[\x83\x8B 3 \x95\x5C\x8E\xA6\x96\xBC", std::nullopt, std::nullopt},  // 88 電子メール 3 表示名
+    {"\x94z\x8B\xF4\x8E\xD2", std::nullopt, std::nullopt},  // 89 配偶者
+    {"\x94\xE9\x8F\x91\x82\xCC\x8E\x81\x96\xBC", std::nullopt, std::nullopt},  // 90 秘書の氏名
+    {"\x94\xE9\x96\xA7\x93x", std::nullopt, std::nullopt},  // 91 秘密度
+    {"\x95\xAA\x97\xDE", std::nullopt, std::nullopt},  // 92 分類
+    {"\x96\xBC\x91O\x83t\x83\x8A\x83K\x83i", Field::nameReading, Field::nameReading},  // 93 名前フリガナ
+    {"\x97" "D\x90\xE6\x93x", std::nullopt, std::nullopt},  // 94 優先度
 }};
 // clang-format on
 
@@ -135,15 +137,23 @@ constexpr std::array<bool, 256> makeSpecialTable() {
 }
 constexpr auto kSpecial = makeSpecialTable();
 
-// Writes a value as the escaping leaves it: double quotes doubled, CR and LF
-// removed, and a single-byte backslash followed by ";" (line breaks between
-// them removed first) written as ";". A backslash that is the second byte of
+// What becomes of a line break inside a value.
+enum class LineBreaks : std::uint8_t {
+    removed,   // classic: the value is written on one line
+    keptCrLf,  // full: CR LF, a lone CR and a lone LF are each written as CR LF
+};
+
+// Writes a value as the escaping leaves it: double quotes doubled, line
+// breaks removed or written as CR LF, and a single-byte backslash followed by
+// ";" written as ";" (with line breaks removed, also when only line breaks
+// stood between them). A backslash that is the second byte of
 // a double-byte character (表 is 95 5C) escapes nothing, so the character
 // stays whole; lead and trail bytes are judged on the text without its line
 // breaks. Runs of ordinary bytes are copied at once, and the characters are
 // only walked up to a backslash when there is one. `out` has room for
 // 2 * value.size() bytes, the most escaping can make; returns the end of
 // what was written.
+template <LineBreaks lineBreaks>
 char* writeEscaped(std::string_view value, char* out) {
     const std::size_t n = value.size();
     std::size_t walked = 0;   // the walk over the characters has judged the bytes before this
@@ -166,7 +176,14 @@ char* writeEscaped(std::string_view value, char* out) {
         if (!kSpecial[c]) continue;
         copyRun(run, i);
         run = i + 1;
-        if (c == '\r' || c == '\n') continue;
+        if (c == '\r' || c == '\n') {
+            if constexpr (lineBreaks == LineBreaks::keptCrLf) {
+                *out++ = '\r';
+                *out++ = '\n';
+                if (c == '\r' && i + 1 < n && value[i + 1] == '\n') run = ++i + 1;
+            }
+            continue;
+        }
         if (c == '"') {
             *out++ = '"';
             *out++ = '"';
@@ -174,7 +191,8 @@ char* writeEscaped(std::string_view value, char* out) {
         }
         if (!isSecondByte(i)) {
             std::size_t next = i + 1;
-            while (next < n && (value[next] == '\r' || value[next] == '\n')) ++next;
+            if constexpr (lineBreaks == LineBreaks::removed)
+                while (next < n && (value[next] == '\r' || value[next] == '\n')) ++next;
             if (next < n && value[next] == ';') {
                 *out++ = ';';
                 i = next;
@@ -190,10 +208,11 @@ char* writeEscaped(std::string_view value, char* out) {
 
 // Writes one column's value: nothing for an absent value, else the escaped
 // value in double quotes. `out` has room for 2 * value.size() + 2 bytes.
+template <LineBreaks lineBreaks>
 char* writeField(std::optional<std::string_view> value, char* out) {
     if (!value) return out;
     *out++ = '"';
-    out = writeEscaped(*value, out);
+    out = writeEscaped<lineBreaks>(*value, out);
     *out++ = '"';
     return out;
 }
@@ -233,22 +252,25 @@ struct RowLayout {
     std::size_t trailingEmptyColumns = 0;  // before the last column, which is always empty
 };
 
-const RowLayout& rowLayout() {
-    static const RowLayout layout = [] {
-        RowLayout l;
-        std::size_t empty = 0;
-        for (std::size_t i = 0; i + 1 < columns.size(); ++i) {
-            if (columns[i].field) {
-                l.segments.push_back({empty, *columns[i].field});
-                empty = 0;
-            } else {
-                ++empty;
-            }
+RowLayout makeRowLayout(std::optional<Field> Column::*field) {
+    RowLayout l;
+    std::size_t empty = 0;
+    for (std::size_t i = 0; i + 1 < columns.size(); ++i) {
+        if (const std::optional<Field>& held = columns[i].*field) {
+            l.segments.push_back({empty, *held});
+            empty = 0;
+        } else {
+            ++empty;
         }
-        l.trailingEmptyColumns = empty;
-        return l;
-    }();
-    return layout;
+    }
+    l.trailingEmptyColumns = empty;
+    return l;
+}
+
+const RowLayout& rowLayout(Layout layout) {
+    static const RowLayout classic = makeRowLayout(&Column::classic);
+    static const RowLayout full = makeRowLayout(&Column::full);
+    return layout == Layout::full ? full : classic;
 }
 
 // Writes `count` commas; `out` has room for at least eight. The runs of empty
@@ -265,23 +287,32 @@ char* writeCommas(char* out, std::size_t count) {
 // Appends the row of `record`, CR LF included. The row is written straight
 // into room made for the longest row its fields could give (every byte of a
 // value doubled), which is then cut back to what was written.
-void appendContactRow(const ContactList& list, const ContactRecord& record, std::string& out) {
+template <LineBreaks lineBreaks>
+void appendRow(const ContactList& list, const ContactRecord& record, const RowLayout& layout, std::string& out) {
     std::size_t room = kCsvColumns + 2 + 8;  // the commas, CR LF, and the slack writeCommas needs
     for (const TextRef& field : record.fields)
         if (field.present()) room += 2 * static_cast<std::size_t>(field.length) + 2;
     const std::size_t start = out.size();
     out.resize(start + room);
     char* p = out.data() + start;
-    const RowLayout& layout = rowLayout();
     for (const Segment& segment : layout.segments) {
         p = writeCommas(p, segment.emptyColumns);
-        p = writeField(list.text(record, segment.field), p);
+        p = writeField<lineBreaks>(list.text(record, segment.field), p);
         *p++ = ',';
     }
     p = writeCommas(p, layout.trailingEmptyColumns);
     *p++ = '\r';
     *p++ = '\n';
     out.resize(static_cast<std::size_t>(p - out.data()));
+}
+
+// The row in the list's layout: the classic one writes each value on one
+// line, the full one keeps its line breaks.
+void appendContactRow(const ContactList& list, const ContactRecord& record, std::string& out) {
+    if (list.layout() == Layout::full)
+        appendRow<LineBreaks::keptCrLf>(list, record, rowLayout(Layout::full), out);
+    else
+        appendRow<LineBreaks::removed>(list, record, rowLayout(Layout::classic), out);
 }
 
 }  // namespace

@@ -32,7 +32,9 @@ struct UnsupportedLine {
 enum class Loss : std::uint8_t {
     telephoneWithoutColumn,  // a TEL line found every column it may use taken
     emailWithoutColumn,      // an EMAIL line, likewise
+    addressWithoutColumn,    // an ADR line, likewise (full layout)
     notUsed,                 // a second N, ADR, ...
+    codingRefused,           // an FN, TITLE or X-PHONETIC line whose CHARSET or ENCODING cannot be read (full layout)
     utf8Unconverted,         // UTF-8 text on a line that names no charset, in a file read as Shift_JIS
 };
 

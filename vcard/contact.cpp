@@ -17,19 +17,18 @@ std::optional<std::string_view> ContactList::text(const ContactRecord& record, F
     return std::string_view(arena_).substr(ref.offset, ref.length);
 }
 
-void ContactList::store(ContactRecord& record, Field field, std::string_view value) {
+TextRef ContactList::keep(std::string_view value) {
     // Offsets are 32-bit to keep records small; an address book whose kept
     // text exceeds that is treated like any other exhaustion of memory.
     constexpr std::size_t limit = std::numeric_limits<std::uint32_t>::max() - 1;
     if (arena_.size() + value.size() > limit) throw std::bad_alloc();
     if (arena_.size() + value.size() > arena_.capacity())
         checkGrowth(records.capacity(), std::max(arena_.size() + value.size(), arena_.capacity() * 2));
-    TextRef& ref = record[field];
-    ref.offset = static_cast<std::uint32_t>(arena_.size());
-    ref.length = static_cast<std::uint32_t>(value.size());
+    const TextRef ref{static_cast<std::uint32_t>(arena_.size()), static_cast<std::uint32_t>(value.size())};
     const std::size_t capacity = arena_.capacity();
     arena_.append(value);
     if (arena_.capacity() != capacity) preferLargePages();
+    return ref;
 }
 
 void ContactList::preferLargePages() {

@@ -44,7 +44,16 @@ constexpr bool isUtf8(SourceReading reading) {
     return reading == SourceReading::utf8Marked || reading == SourceReading::utf8WellFormed;
 }
 
-// The 26 text fields of a contact, in record order.
+// Which columns a contact's lines fill. The classic layout is the one the
+// CSV file was first made for: the whole name in 名, the first two bytes of
+// the reading in 姓, one home address and eight telephones. The full layout
+// splits the name and keeps the whole readings, the department and title,
+// three kinds of address and every telephone column.
+enum class Layout : std::uint8_t { classic, full };
+
+// The text fields of a contact, in record order: the 26 of the classic
+// layout, then those that only the full layout fills. Each field has one
+// CSV column (csv_writer.cpp).
 enum class Field : std::uint8_t {
     fullName,
     readingPrefix,
@@ -72,8 +81,40 @@ enum class Field : std::uint8_t {
     email3,
     webPage,
     notes,
+    // The full layout's own: the name by its parts,
+    familyName,
+    givenName,
+    middleName,
+    namePrefix,
+    nameSuffix,
+    companyReading,
+    // the parts of an address that the classic layout runs together or has
+    // no column for, and the business and other addresses,
+    homeExtended,
+    homePoBox,
+    businessStreet,
+    businessExtended,
+    businessCity,
+    businessState,
+    businessPostalCode,
+    businessCountry,
+    businessPoBox,
+    otherStreet,
+    otherExtended,
+    otherCity,
+    otherState,
+    otherPostalCode,
+    otherCountry,
+    otherPoBox,
+    // and the telephone columns the classic layout leaves empty.
+    carPhone,
+    homeFax,
+    isdn,
+    otherFax,
+    otherPhone,
+    count  // not a field: the number of fields
 };
-inline constexpr std::size_t kFieldCount = static_cast<std::size_t>(Field::notes) + 1;
+inline constexpr std::size_t kFieldCount = static_cast<std::size_t>(Field::count);
 
 // Where a field's bytes stand in the list's arena; absent and empty differ.
 struct TextRef {
@@ -109,7 +150,15 @@ public:
 
     // Stores `value` into the field (present from then on, possibly empty).
     // Throws std::bad_alloc when memory or the arena's 4 GiB run out.
-    void store(ContactRecord& record, Field field, std::string_view value);
+    void store(ContactRecord& record, Field field, std::string_view value) { record[field] = keep(value); }
+
+    // Keeps `value` in the arena, for a field to refer to; throws as store().
+    TextRef keep(std::string_view value);
+
+    // The layout the records are filled for (classic unless chosen before
+    // the list is filled); the CSV lines and the account follow it.
+    void useLayout(Layout layout) { layout_ = layout; }
+    Layout layout() const { return layout_; }
 
     void clear();
 
@@ -146,6 +195,7 @@ private:
     std::string arena_;
     std::optional<std::uint64_t> limit_;
     Account* account_ = nullptr;
+    Layout layout_ = Layout::classic;
 };
 
 }  // namespace velmora

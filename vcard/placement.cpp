@@ -12,8 +12,9 @@ namespace velmora {
 namespace {
 
 // The type keywords of a kind of line, each with its bit, in one table per
-// kind. PREF is looked for too, but as it is no type of its own it never
-// makes another keyword "not the only one".
+// kind. PREF and MAIN are looked for too, but as the classic placement has no
+// type of their own for them they never make another keyword "not the only
+// one".
 using KeywordSet = std::uint32_t;
 
 struct TypeKeyword {
@@ -23,10 +24,10 @@ struct TypeKeyword {
 
 // Bit i of a kind's keyword set stands for entry i of its table.
 constexpr TypeKeyword telKeywords[] = {
-    {Keyword("WORK"), true},  {Keyword("HOME"), true},  {Keyword("CELL"), true}, {Keyword("PCS"), true},
-    {Keyword("VOICE"), true}, {Keyword("FAX"), true},   {Keyword("MSG"), true},  {Keyword("PAGER"), true},
-    {Keyword("BBS"), true},   {Keyword("MODEM"), true}, {Keyword("CAR"), true},  {Keyword("ISDN"), true},
-    {Keyword("VIDEO"), true}, {Keyword("PREF"), false},
+    {Keyword("WORK"), true},  {Keyword("HOME"), true},  {Keyword("CELL"), true},  {Keyword("PCS"), true},
+    {Keyword("VOICE"), true}, {Keyword("FAX"), true},   {Keyword("MSG"), true},   {Keyword("PAGER"), true},
+    {Keyword("BBS"), true},   {Keyword("MODEM"), true}, {Keyword("CAR"), true},   {Keyword("ISDN"), true},
+    {Keyword("VIDEO"), true}, {Keyword("PREF"), false}, {Keyword("MAIN"), false},
 };
 constexpr TypeKeyword emailKeywords[] = {
     {Keyword("WORK"), true}, {Keyword("HOME"), true},     {Keyword("CELL"), true},
@@ -60,6 +61,9 @@ constexpr Alternative both(KeywordSet a, KeywordSet b) {
 constexpr Alternative only(KeywordSet k) {
     return {k, true};
 }
+constexpr Alternative has(KeywordSet k) {
+    return {k, false};
+}
 
 struct PlacementRule {
     std::vector<Alternative> when;  // empty: every line
@@ -85,6 +89,28 @@ const PlacementRule emailRules[] = {
      {Field::email1, Field::email3}},
     {{both(email("WORK"), email("INTERNET")), only(email("WORK"))}, {Field::email2}},
     {{}, {Field::email3}},
+};
+
+// The full layout's: a line with FAX is tried against the fax rules only, any
+// other line against the voice rules, each rule in turn until one whose
+// condition holds still has a free column.
+const PlacementRule fullFaxRules[] = {
+    {{both(tel("FAX"), tel("WORK"))}, {Field::businessFax}},
+    {{both(tel("FAX"), tel("HOME"))}, {Field::homeFax}},
+    {{}, {Field::otherFax}},
+};
+const PlacementRule fullVoiceRules[] = {
+    {{has(tel("PAGER"))}, {Field::pager}},
+    {{has(tel("CELL")), has(tel("PCS"))}, {Field::mobilePhone}},
+    {{has(tel("CAR"))}, {Field::carPhone}},
+    {{has(tel("ISDN"))}, {Field::isdn}},
+    {{has(tel("MAIN"))}, {Field::companyMainPhone}},
+    {{has(tel("WORK"))}, {Field::businessPhone, Field::businessPhone2}},
+    {{has(tel("HOME"))}, {Field::homePhone, Field::homePhone2}},
+    {{}, {Field::otherPhone}},
+};
+const PlacementRule fullEmailRules[] = {
+    {{}, {Field::email1, Field::email2, Field::email3}},
 };
 
 struct Present {
@@ -129,6 +155,22 @@ std::optional<Field> telephoneField(const ContactRecord& record, std::string_vie
 
 std::optional<Field> emailField(const ContactRecord& record, std::string_view typeText) {
     return place(record, presentKeywords(typeText, emailKeywords), emailRules);
+}
+
+std::optional<Field> fullTelephoneField(const ContactRecord& record, std::string_view parameters) {
+    const Present present = presentKeywords(parameters, telKeywords);
+    const bool fax = (present.keywords & tel("FAX")) != 0;
+    return fax ? place(record, present, fullFaxRules) : place(record, present, fullVoiceRules);
+}
+
+std::optional<Field> fullEmailField(const ContactRecord& record) {
+    return place(record, Present{}, fullEmailRules);
+}
+
+AddressKind addressKind(std::string_view parameters) {
+    static constexpr Keyword work("WORK"), home("HOME");
+    const SearchableText text(parameters);
+    return text.contains(work) && !text.contains(home) ? AddressKind::business : AddressKind::home;
 }
 
 }  // namespace velmora

@@ -4,6 +4,7 @@
 // one), is never overwritten; a value with no free field left is dropped.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string_view>
 
@@ -16,5 +17,17 @@ namespace velmora {
 // every field the line may use is taken.
 std::optional<Field> telephoneField(const ContactRecord& record, std::string_view typeText);
 std::optional<Field> emailField(const ContactRecord& record, std::string_view typeText);
+
+// The full layout's placement, in all eleven telephone columns and the three
+// e-mail columns in file order. `parameters`: the line's parameters alone, so
+// that a group prefix or a property name never reads as a type ("card1.TEL"
+// is no CAR). A fax only ever goes to a fax column.
+std::optional<Field> fullTelephoneField(const ContactRecord& record, std::string_view parameters);
+std::optional<Field> fullEmailField(const ContactRecord& record);
+
+// The kind of address an ADR line names in its parameters: business when
+// WORK is named and HOME is not, home otherwise.
+enum class AddressKind : std::uint8_t { business, home, other };
+AddressKind addressKind(std::string_view parameters);
 
 }  // namespace velmora

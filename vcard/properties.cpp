@@ -4,6 +4,8 @@
 #include <bit>
 #include <cstdint>
 #include <iterator>
+#include <optional>
+#include <span>
 #include <string>
 
 #include "platform/platform.h"
@@ -20,10 +22,11 @@ struct Line {
     ContactRecord& record;
     const LogicalLine& line;
     const TokenList& value;
+    std::string_view parameters;  // the name part after the property name
     ValueCoding coding;
     ValueDecoder& decoder;
-    std::string& joined;      // room to join components in
-    bool& readingIsPhonetic;  // of the block
+    std::string& joined;  // room to join components in
+    BlockState& block;
 
     std::string_view decode(std::string_view component) const { return decoder.decode(component, coding); }
     void store(Field field, std::string_view text) const { list.store(record, field, text); }
@@ -65,7 +68,7 @@ void storeReadingOf(const Line& line) {
 // SOUND and SORT-STRING: the first one of a block wins, over a reading taken
 // from X-PHONETIC-LAST-NAME as well.
 void storeReading(const Line& line) {
-    bool& phonetic = line.readingIsPhonetic;
+    bool& phonetic = line.block.readingIsPhonetic;
     if (line.record.has(Field::readingPrefix) && !phonetic) return line.lost(Loss::notUsed);
     phonetic = false;
     storeReadingOf(line);
@@ -74,7 +77,7 @@ void storeReading(const Line& line) {
 // The family-name reading that smartphones write in place of SOUND.
 void storePhoneticReading(const Line& line) {
     if (line.record.has(Field::readingPrefix)) return;
-    line.readingIsPhonetic = true;
+    line.block.readingIsPhonetic = true;
     storeReadingOf(line);
 }
 
@@ -104,16 +107,15 @@ void storeAddress(const Line& line) {
     for (std::size_t i = 3; i < 7 && i < line.value.size(); ++i) line.storeDecoded(parts[i - 2], line.value[i]);
 }
 
+// Component 0 into a column that keeps the first line's value.
 void storeSingle(const Line& line, Field field) {
     if (line.record.has(field)) return line.lost(Loss::notUsed);
     line.storeDecoded(field, line.value[0]);
 }
 
-void storeWebPage(const Line& line) {
-    storeSingle(line, Field::webPage);
-}
-void storeNotes(const Line& line) {
-    storeSingle(line, Field::notes);
+template <Field field>
+void storeFirst(const Line& line) {
+    storeSingle(line, field);
 }
 
 // Telephone and e-mail lines choose their field by the type keywords in
@@ -129,64 +131,221 @@ void storeEmail(const Line& line) {
     line.storeDecoded(*field, line.value[0]);
 }
 
+// The full layout's rules.
+
+// N: each part of the name in its own column, from the first N line only.
+void storeNameParts(const Line& line) {
+    if (line.record.has(Field::familyName)) return line.lost(Loss::notUsed);
+    static constexpr Field parts[] = {Field::familyName, Field::givenName, Field::middleName, Field::namePrefix,
+                                      Field::nameSuffix};
+    for (std::size_t i = 0; i < std::size(parts) && i < line.value.size(); ++i)
+        line.storeDecoded(parts[i], line.value[i]);
+    for (std::string_view component : line.value) line.block.nameGiven = line.block.nameGiven || !component.empty();
+}
+
+// FN names the contact in 名 when its N gives no name; which it does is known
+// at the block's end.
+void storeFormattedName(const Line& line) {
+    if (line.block.formattedName.present()) return;
+    line.block.formattedName = line.list.keep(line.decode(line.value[0]));
+    if (Account* account = line.list.account()) account->formattedName(line.line, line.coding);
+}
+
+// SOUND and SORT-STRING: the family-name reading and the given-name reading,
+// whole, from the first such line, in the columns no X-PHONETIC line fills.
+void storeReadings(const Line& line) {
+    if (line.block.soundSeen) return line.lost(Loss::notUsed);
+    line.block.soundSeen = true;
+    if (!line.block.lastReadingPhonetic) line.storeDecoded(Field::lastNameReading, line.value[0]);
+    if (line.value.size() > 1 && !line.block.firstReadingPhonetic) line.storeDecoded(Field::nameReading, line.value[1]);
+}
+
+// X-PHONETIC-LAST-NAME and X-PHONETIC-FIRST-NAME keep the two readings apart,
+// so the first of each fills its column whatever SOUND said.
+void storePhonetic(const Line& line, Field field, bool& taken) {
+    if (taken) return line.lost(Loss::notUsed);
+    taken = true;
+    line.storeDecoded(field, line.value[0]);
+}
+void storePhoneticLastName(const Line& line) {
+    storePhonetic(line, Field::lastNameReading, line.block.lastReadingPhonetic);
+}
+void storePhoneticFirstName(const Line& line) {
+    storePhonetic(line, Field::nameReading, line.block.firstReadingPhonetic);
+}
+
+// ORG: the company, and its units (components 1 on) as the department, the
+// ones written non-empty joined by one blank.
+void storeOrganisationParts(const Line& line) {
+    if (line.record.has(Field::company)) return line.lost(Loss::notUsed);
+    line.storeDecoded(Field::company, line.value[0]);
+    std::string& department = line.joined;
+    department.clear();
+    bool any = false;
+    for (std::size_t i = 1; i < line.value.size(); ++i) {
+        if (line.value[i].empty()) continue;
+        if (any) department += ' ';
+        department += line.decode(line.value[i]);
+        any = true;
+    }
+    if (any) line.store(Field::department, department);
+}
+
+// An address's seven components (post-office box, extended address, street,
+// locality, region, postal code, country), into the columns of its kind.
+constexpr std::array<std::array<Field, 7>, 3> addressFields = {{
+    {Field::businessPoBox, Field::businessExtended, Field::businessStreet, Field::businessCity, Field::businessState,
+     Field::businessPostalCode, Field::businessCountry},
+    {Field::homePoBox, Field::homeExtended, Field::homeStreet, Field::homeCity, Field::homeState, Field::homePostalCode,
+     Field::homeCountry},
+    {Field::otherPoBox, Field::otherExtended, Field::otherStreet, Field::otherCity, Field::otherState,
+     Field::otherPostalCode, Field::otherCountry},
+}};
+
+// A second address of a kind goes to the other address. Component 0 is
+// always there, so an address of a kind has been read exactly when its
+// post-office box is present.
+void storeAddressOfKind(const Line& line) {
+    AddressKind kind = addressKind(line.parameters);
+    const auto fieldsOf = [](AddressKind k) -> const std::array<Field, 7>& {
+        return addressFields[static_cast<std::size_t>(k)];
+    };
+    if (line.record.has(fieldsOf(kind)[0])) kind = AddressKind::other;
+    if (line.record.has(fieldsOf(kind)[0])) return line.lost(Loss::addressWithoutColumn);
+    const auto& fields = fieldsOf(kind);
+    for (std::size_t i = 0; i < fields.size() && i < line.value.size(); ++i)
+        line.storeDecoded(fields[i], line.value[i]);
+}
+
+void storeTelephoneByType(const Line& line) {
+    const std::optional<Field> field = fullTelephoneField(line.record, line.parameters);
+    if (!field) return line.lost(Loss::telephoneWithoutColumn);
+    line.storeDecoded(*field, line.value[0]);
+}
+void storeEmailInOrder(const Line& line) {
+    const std::optional<Field> field = fullEmailField(line.record);
+    if (!field) return line.lost(Loss::emailWithoutColumn);
+    line.storeDecoded(*field, line.value[0]);
+}
+
+// What a CHARSET or ENCODING that the address book cannot read does to a line.
+enum class CodingGuard : std::uint8_t {
+    marksUnsupported,  // the value is stored, and the contact is not written
+    notJudged,         // the line is used whatever it names
+    skipsLine,         // the line is not used, as if it were not there
+};
+
 struct PropertyRule {
     Keyword name;
     void (*apply)(const Line&);
-    // Whether a CHARSET or ENCODING the address book cannot read makes the
-    // contact unsupported. The reading of X-PHONETIC-LAST-NAME is only a
-    // stand-in and never does.
-    bool judgesParameters = true;
+    CodingGuard guard = CodingGuard::marksUnsupported;
 };
 
-// The properties that fill the record; every other property is ignored.
-constexpr PropertyRule propertyRules[] = {
+// The classic layout's properties; every other property is ignored. The
+// reading of X-PHONETIC-LAST-NAME is only a stand-in and never makes a
+// contact unsupported.
+constexpr PropertyRule classicRules[] = {
     {Keyword("N"), storeName},
     {Keyword("SOUND"), storeReading},
     {Keyword("SORT-STRING"), storeReading},
-    {Keyword("X-PHONETIC-LAST-NAME"), storePhoneticReading, false},
+    {Keyword("X-PHONETIC-LAST-NAME"), storePhoneticReading, CodingGuard::notJudged},
     {Keyword("BDAY"), storeBirthday},
     {Keyword("ORG"), storeOrganisation},
     {Keyword("ADR"), storeAddress},
     {Keyword("TEL"), storeTelephone},
     {Keyword("EMAIL"), storeEmail},
-    {Keyword("URL"), storeWebPage},
-    {Keyword("NOTE"), storeNotes},
+    {Keyword("URL"), storeFirst<Field::webPage>},
+    {Keyword("NOTE"), storeFirst<Field::notes>},
 };
 
+// The full layout's properties. The lines the classic layout does not read
+// (or reads without judging them) never make a contact unsupported; one that
+// names a CHARSET or ENCODING the address book cannot read is not used.
+constexpr PropertyRule fullRules[] = {
+    {Keyword("N"), storeNameParts},
+    {Keyword("FN"), storeFormattedName, CodingGuard::skipsLine},
+    {Keyword("SOUND"), storeReadings},
+    {Keyword("SORT-STRING"), storeReadings},
+    {Keyword("X-PHONETIC-LAST-NAME"), storePhoneticLastName, CodingGuard::skipsLine},
+    {Keyword("X-PHONETIC-FIRST-NAME"), storePhoneticFirstName, CodingGuard::skipsLine},
+    {Keyword("X-PHONETIC-ORG"), storeFirst<Field::companyReading>, CodingGuard::skipsLine},
+    {Keyword("BDAY"), storeBirthday},
+    {Keyword("ORG"), storeOrganisationParts},
+    {Keyword("TITLE"), storeFirst<Field::jobTitle>, CodingGuard::skipsLine},
+    {Keyword("ADR"), storeAddressOfKind},
+    {Keyword("TEL"), storeTelephoneByType},
+    {Keyword("EMAIL"), storeEmailInOrder},
+    {Keyword("URL"), storeFirst<Field::webPage>},
+    {Keyword("NOTE"), storeFirst<Field::notes>},
+};
+
+}  // namespace
+
+// A layout's rules, and which of them a line may name at one look.
+//
 // Most lines of a phone's export name properties without a rule
 // ("X-DCM-COLOR", "PHOTO"). A line whose name part holds no "." has no group
 // prefix, so its property name begins the line: when no rule's name (nor
 // VERSION) begins with that letter and may occur in the name part, the line
 // is passed over before its name is even cut out. Books full of such lines
 // read up to a tenth faster (7 to 10 percent on a carrier's 100 MB books).
-bool mayNameRule(const LogicalLine& line) {
-    static constexpr Keyword dot("."), version("VERSION");
-    constexpr std::size_t versionBit = std::size(propertyRules);
-    // For each byte, the rules whose name begins with it in either case, bit
-    // i for rule i and one more bit for VERSION.
-    static constexpr auto byInitial = [] {
-        std::array<std::uint32_t, 256> rules{};
-        const auto add = [&](std::string_view name, std::size_t bit) {
-            const auto first = static_cast<unsigned char>(name[0]);
-            rules[first] |= std::uint32_t{1} << bit;
-            rules[first | 0x20] |= std::uint32_t{1} << bit;
-        };
-        for (std::size_t i = 0; i < std::size(propertyRules); ++i) add(propertyRules[i].name.text(), i);
-        add(version.text(), versionBit);
-        return rules;
-    }();
-    if (line.text.empty() || line.head.mayContain(dot)) return true;
-    for (std::uint32_t rules = byInitial[static_cast<unsigned char>(line.text[0])]; rules != 0; rules &= rules - 1) {
-        const auto bit = static_cast<std::size_t>(std::countr_zero(rules));
-        if (line.head.mayContain(bit == versionBit ? version : propertyRules[bit].name)) return true;
+class PropertyRules {
+public:
+    template <std::size_t N>
+    constexpr explicit PropertyRules(const PropertyRule (&rules)[N]) : rules_(rules) {
+        static_assert(N < kVersionBit, "one bit per rule, and one for VERSION");
+        for (std::size_t i = 0; i < N; ++i) add(rules[i].name.text(), i);
+        add(kVersion.text(), kVersionBit);
     }
-    return false;
-}
 
-const PropertyRule* findRule(std::string_view propertyName) {
-    for (const PropertyRule& rule : propertyRules)
-        if (equalsIgnoreCase(propertyName, rule.name.text())) return &rule;
-    return nullptr;
+    const PropertyRule* find(std::string_view propertyName) const {
+        for (const PropertyRule& rule : rules_)
+            if (equalsIgnoreCase(propertyName, rule.name.text())) return &rule;
+        return nullptr;
+    }
+
+    bool mayName(const LogicalLine& line) const {
+        static constexpr Keyword dot(".");
+        if (line.text.empty() || line.head.mayContain(dot)) return true;
+        for (std::uint32_t rules = byInitial_[static_cast<unsigned char>(line.text[0])]; rules != 0;
+             rules &= rules - 1) {
+            const auto bit = static_cast<std::size_t>(std::countr_zero(rules));
+            if (line.head.mayContain(bit == kVersionBit ? kVersion : rules_[bit].name)) return true;
+        }
+        return false;
+    }
+
+private:
+    static constexpr std::size_t kVersionBit = 31;
+    static constexpr Keyword kVersion{"VERSION"};
+
+    // For each byte, the rules whose name begins with it in either case.
+    constexpr void add(std::string_view name, std::size_t bit) {
+        const auto first = static_cast<unsigned char>(name[0]);
+        byInitial_[first] |= std::uint32_t{1} << bit;
+        byInitial_[first | 0x20] |= std::uint32_t{1} << bit;
+    }
+
+    std::span<const PropertyRule> rules_;
+    std::array<std::uint32_t, 256> byInitial_{};
+};
+
+namespace {
+
+constexpr PropertyRules classicPropertyRules(classicRules);
+constexpr PropertyRules fullPropertyRules(fullRules);
+
+// Which CHARSET or ENCODING of the line the address book cannot read, if
+// any. A line that names no charset and no transfer encoding has only
+// CHARSET and ENCODING left to look for.
+std::optional<UnsupportedBy> refusedCoding(const LogicalLine& line) {
+    const bool plain = line.charset == Charset::none && line.encoding == TransferEncoding::none;
+    if (line.names(keywords::charset) && (plain || (!line.names(keywords::shiftJis) && !line.names(keywords::utf8))))
+        return UnsupportedBy::charset;
+    if (line.names(keywords::encoding) &&
+        (plain || (!line.names(keywords::quotedPrintable) && !line.names(keywords::base64))))
+        return UnsupportedBy::encoding;
+    return std::nullopt;
 }
 
 // Sets the flag and tells an account which line set it.
@@ -198,24 +357,32 @@ void markUnsupported(const ContactList& list, ContactRecord& record, Unsupported
 
 }  // namespace
 
+RecordBuilder::RecordBuilder(ContactList& list)
+    : list_(list), rules_(list.layout() == Layout::full ? fullPropertyRules : classicPropertyRules) {}
+
+void RecordBuilder::complete(ContactRecord& record) {
+    record.complete = true;
+    if (list_.layout() == Layout::full && !block_.nameGiven && block_.formattedName.present())
+        record[Field::givenName] = block_.formattedName;
+}
+
 void RecordBuilder::apply(const LogicalLine& line) {
     if (!line.hasValue) return;  // not a property line
     if (equalsIgnoreCase(line.text, "BEGIN:VCARD")) {
         list_.addRecord();
-        unescape_ = false;
-        readingIsPhonetic_ = false;
+        block_ = BlockState{};
         if (Account* account = list_.account()) account->blockBegun(line.number);
         return;
     }
     ContactRecord* record = list_.current();
     if (equalsIgnoreCase(line.text, "END:VCARD")) {
-        if (record != nullptr) record->complete = true;
+        if (record != nullptr) complete(*record);
         return;
     }
     if (record == nullptr || record->complete) return;
     // An account hears of FN lines, which have no rule.
     Account* const account = list_.account();
-    if (account == nullptr && !mayNameRule(line)) return;
+    if (account == nullptr && !rules_.mayName(line)) return;
 
     const std::string_view nameText = line.name();
     const std::string_view valueText = line.value();
@@ -225,39 +392,36 @@ void RecordBuilder::apply(const LogicalLine& line) {
         const bool version30 = value.contains(keywords::version30);
         if (!version30 && !value.contains(keywords::version21))
             markUnsupported(list_, *record, UnsupportedBy::version, line, line.text);
-        unescape_ = unescape_ || version30;
+        block_.unescape = block_.unescape || version30;
         return;
     }
     // A group prefix only labels the line ("item1.ADR" is ADR).
     const std::size_t dot = written.rfind('.');
     const std::string_view propertyName = dot == std::string_view::npos ? written : written.substr(dot + 1);
-    const PropertyRule* rule = findRule(propertyName);
+    const PropertyRule* rule = rules_.find(propertyName);
+    const ValueCoding coding{line.encoding, line.textEncoding, block_.unescape};
     if (rule == nullptr) {
         // FN names a block that has no N in an account.
-        if (account != nullptr && equalsIgnoreCase(propertyName, "FN"))
-            account->formattedName(line, ValueCoding{line.encoding, line.textEncoding, unescape_});
+        if (account != nullptr && equalsIgnoreCase(propertyName, "FN")) account->formattedName(line, coding);
+        return;
+    }
+    const std::optional<UnsupportedBy> refused =
+        rule->guard == CodingGuard::notJudged ? std::nullopt : refusedCoding(line);
+    if (refused && rule->guard == CodingGuard::skipsLine) {
+        if (account != nullptr) account->lineLost(Loss::codingRefused, line, coding);
         return;
     }
 
     splitTokens(valueText, ';', line.textEncoding, value_);
     const std::size_t textBefore = list_.textSize();
-    const Line applied{
-        list_,   *record,           line, value_, ValueCoding{line.encoding, line.textEncoding, unescape_}, decoder_,
-        joined_, readingIsPhonetic_};
+    const Line applied{list_,  *record,  line,    value_, nameText.substr(written.size()),
+                       coding, decoder_, joined_, block_};
     rule->apply(applied);
-    if (account != nullptr) account->lineApplied(line, applied.coding, list_.textSize() > textBefore);
-    if (!rule->judgesParameters) return;
+    if (account != nullptr) account->lineApplied(line, coding, list_.textSize() > textBefore);
 
     // Checked after the value was stored: a line can keep its value and still
-    // mark the whole contact as one the address book could not read. A line
-    // that names no charset and no transfer encoding has only CHARSET and
-    // ENCODING left to look for.
-    const bool plain = line.charset == Charset::none && line.encoding == TransferEncoding::none;
-    if (line.names(keywords::charset) && (plain || (!line.names(keywords::shiftJis) && !line.names(keywords::utf8))))
-        markUnsupported(list_, *record, UnsupportedBy::charset, line, nameText);
-    if (line.names(keywords::encoding) &&
-        (plain || (!line.names(keywords::quotedPrintable) && !line.names(keywords::base64))))
-        markUnsupported(list_, *record, UnsupportedBy::encoding, line, nameText);
+    // mark the whole contact as one the address book could not read.
+    if (refused) markUnsupported(list_, *record, *refused, line, nameText);
 }
 
 }  // namespace velmora

@@ -10,19 +10,37 @@
 
 namespace velmora {
 
+// What holds for the rest of the block being read.
+struct BlockState {
+    bool unescape = false;           // a VERSION line named 3.0: values carry its escapes
+    bool readingIsPhonetic = false;  // classic: the reading came from X-PHONETIC-LAST-NAME, not SOUND
+    // The full layout's:
+    bool nameGiven = false;             // the first N line has a component written non-empty
+    bool soundSeen = false;             // the first SOUND or SORT-STRING line was read
+    bool lastReadingPhonetic = false;   // 姓フリガナ came from X-PHONETIC-LAST-NAME
+    bool firstReadingPhonetic = false;  // 名前フリガナ came from X-PHONETIC-FIRST-NAME
+    TextRef formattedName;              // the first FN line used, for a contact named by no N
+};
+
+class PropertyRules;
+
 class RecordBuilder {
 public:
-    explicit RecordBuilder(ContactList& list) : list_(list) {}
+    // Fills the records for the list's layout.
+    explicit RecordBuilder(ContactList& list);
 
     // Applies one logical line to the list. Nothing in a line is an error.
     // Throws std::bad_alloc when memory runs out.
     void apply(const LogicalLine& line);
 
 private:
+    // A block's END:VCARD: the full layout names a contact by its FN when
+    // its N gives no name.
+    void complete(ContactRecord& record);
+
     ContactList& list_;
-    // What holds for the rest of the block being read.
-    bool unescape_ = false;           // a VERSION line named 3.0: values carry its escapes
-    bool readingIsPhonetic_ = false;  // the reading came from X-PHONETIC-LAST-NAME, not SOUND
+    const PropertyRules& rules_;
+    BlockState block_;
     // Buffers kept from line to line, so that a line costs no allocation.
     TokenList value_;
     ValueDecoder decoder_;
