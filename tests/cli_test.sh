@@ -68,5 +68,20 @@ check "--check gives the run's error text" "変換元ファイルの文字コー
 "$convert" --check a.vcf b.csv >/dev/null 2>&1; check "--check takes one path" 2 $?
 "$convert" --check a.vcf --append >/dev/null 2>&1; check "--check writes nothing to append to" 2 $?
 
-echo "$((38 - failures)) passed, $failures failed"
+# The layout.
+"$convert" a.vcf b.csv --layout modern >/dev/null 2>"$dir/err"; check "an unknown layout is a wrong command line" 2 $?
+grep -q "classic か full" "$dir/err"; check "an unknown layout names the two" 0 $?
+"$convert" a.vcf b.csv --layout >/dev/null 2>&1; check "--layout without a name" 2 $?
+phone=$(dirname "$sample")/smartphone.vcf
+"$convert" "$phone" "$dir/full.csv" --layout full >/dev/null 2>&1; check "--layout full converts" 0 $?
+check "--layout full writes the full layout" 0 "$(cmp -s "$data/smartphone.full.csv" "$dir/full.csv"; echo $?)"
+"$convert" "$phone" "$dir/classic.csv" --layout classic >/dev/null 2>&1
+check "--layout classic is the default" 0 "$(cmp -s "$data/smartphone.expected.csv" "$dir/classic.csv"; echo $?)"
+"$convert" --check "$phone" --layout full >"$dir/check.out" 2>&1; check "--check --layout full" 0 $?
+check "the full layout loses nothing of the smartphone sample" \
+  "書き出されない連絡先 / Contacts not written: 0件|一部が書き出されない連絡先 / Written contacts that lost something: 0件" \
+  "$(grep "連絡先 / " "$dir/check.out" | paste -sd'|')"
+grep -q "ADR with no free column: 0件" "$dir/check.out"; check "the full layout's account counts addresses" 0 $?
+
+echo "$((47 - failures)) passed, $failures failed"
 [ "$failures" -eq 0 ]

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <string_view>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -23,13 +25,13 @@ struct Outcome {
     Strings errors;
 };
 
-Outcome convert(const std::filesystem::path& source) {
+Outcome convert(const std::filesystem::path& source, Layout layout = Layout::classic) {
     test::TempDir dir;
     const auto copy = dir / "source.vcf";
     std::filesystem::copy_file(source, copy);
     const auto destination = dir / "out.csv";
     test::RecordingUi ui;
-    runConversion(copy, destination, ui);
+    runConversion(copy, destination, ui, nullptr, platform::realFileSystem(), layout);
     return {test::readFile(destination), ui.messages, ui.errors};
 }
 
@@ -113,6 +115,18 @@ TEST(EndToEnd, SmartphoneAddressBook) {
     expectSameCsv(out.csv, test::readFile(data("smartphone.expected.csv")));
     EXPECT_EQ(out.messages, completed(4, 4));
     EXPECT_TRUE(out.errors.empty());
+}
+
+TEST(EndToEnd, BothSamplesInTheFullLayout) {
+    // The expected files were checked column by column against the samples.
+    for (const auto& [sample, expected] : {std::pair{"sample.vcf", "sample.full.csv"},
+                                           std::pair{"smartphone.vcf", "smartphone.full.csv"}}) {
+        SCOPED_TRACE(sample);
+        const Outcome out = convert(std::filesystem::path(VELMORA_SAMPLES) / sample, Layout::full);
+        expectSameCsv(out.csv, test::readFile(data(expected)));
+        EXPECT_EQ(out.messages, completed(sample == std::string_view("sample.vcf") ? 5 : 4, 4));
+        EXPECT_TRUE(out.errors.empty());
+    }
 }
 
 TEST(EndToEnd, LineEndsAndEncodings) {
