@@ -2,9 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <string>
 #include <string_view>
 #include <utility>
-#include <string>
 #include <vector>
 
 #include "conversion/conversion.h"
@@ -119,8 +119,8 @@ TEST(EndToEnd, SmartphoneAddressBook) {
 
 TEST(EndToEnd, BothSamplesInTheFullLayout) {
     // The expected files were checked column by column against the samples.
-    for (const auto& [sample, expected] : {std::pair{"sample.vcf", "sample.full.csv"},
-                                           std::pair{"smartphone.vcf", "smartphone.full.csv"}}) {
+    for (const auto& [sample, expected] :
+         {std::pair{"sample.vcf", "sample.full.csv"}, std::pair{"smartphone.vcf", "smartphone.full.csv"}}) {
         SCOPED_TRACE(sample);
         const Outcome out = convert(std::filesystem::path(VELMORA_SAMPLES) / sample, Layout::full);
         expectSameCsv(out.csv, test::readFile(data(expected)));
