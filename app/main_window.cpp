@@ -221,9 +221,13 @@ private:
         const std::filesystem::path source = controlText(window_, IDC_SOURCE_PATH);
         const std::filesystem::path destination = controlText(window_, IDC_DESTINATION_PATH);
 
+        // Unchecked, the contacts are written in the classic layout.
+        const Layout layout =
+            IsDlgButtonChecked(window_, IDC_FULL_LAYOUT) == BST_CHECKED ? Layout::full : Layout::classic;
+
         setBusy(true);
         try {
-            runConversion(source, destination, *this);
+            runConversion(source, destination, *this, nullptr, platform::realFileSystem(), layout);
         } catch (...) {
             // The run reports its own failures; whatever else went wrong must
             // not leave the window disabled.

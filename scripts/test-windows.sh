@@ -61,15 +61,17 @@ mkdir -p "$work/books"
 for style in feature carrier-a carrier-b carrier-c android smart iphone; do
   build/native/bench/velmora-genbook --style "$style" --contacts 300 "$work/books/$style.vcf" >/dev/null
 done
+# Every book in both layouts.
+for layout in classic full; do
 for source in tests/data/*.vcf samples/*.vcf "$work"/books/*.vcf; do
-  name=$(basename "${source%.*}")
+  name=$(basename "${source%.*}").$layout
   # A new destination each time, so that no overwrite question is asked.
   native_status=0
-  "$native" "$source" "$work/native/$name.csv" >"$work/native/$name.out" 2>"$work/native/$name.err" ||
+  "$native" "$source" "$work/native/$name.csv" --layout "$layout" >"$work/native/$name.out" 2>"$work/native/$name.err" ||
     native_status=$?
   windows_status=0
   wine build/mingw/velmora-convert.exe "$(winepath -w "$source")" "$(winepath -w "$work/windows")\\$name.csv" \
-    >"$work/windows/$name.out" 2>"$work/windows/$name.err" </dev/null || windows_status=$?
+    --layout "$layout" >"$work/windows/$name.out" 2>"$work/windows/$name.err" </dev/null || windows_status=$?
   problems=()
   [ "$native_status" = "$windows_status" ] || problems+=("exit status $native_status vs $windows_status")
   for part in csv out err; do
@@ -81,7 +83,7 @@ for source in tests/data/*.vcf samples/*.vcf "$work"/books/*.vcf; do
     passed=$((passed + 1))
   else
     failed=$((failed + 1))
-    echo "FAIL: $source: ${problems[*]}"
+    echo "FAIL: $source ($layout): ${problems[*]}"
     for part in csv out err; do
       if ! cmp -s "$work/native/$name.$part" "$work/windows/$name.$part" 2>/dev/null; then
         cmp "$work/native/$name.$part" "$work/windows/$name.$part" || true
@@ -89,21 +91,24 @@ for source in tests/data/*.vcf samples/*.vcf "$work"/books/*.vcf; do
     done
   fi
 done
+done
 
 echo "== parity: the account (--check) of velmora-convert.exe against the native one"
+for layout in classic full; do
 for source in samples/*.vcf tests/data/account_every_reason.vcf; do
-  name=$(basename "${source%.*}")
+  name=$(basename "${source%.*}").$layout
   native_status=0
-  "$native" --check "$source" >"$work/native/$name.account" 2>&1 || native_status=$?
+  "$native" --check "$source" --layout "$layout" >"$work/native/$name.account" 2>&1 || native_status=$?
   windows_status=0
-  wine build/mingw/velmora-convert.exe --check "$(winepath -w "$source")" >"$work/windows/$name.account" 2>&1 \
-    </dev/null || windows_status=$?
+  wine build/mingw/velmora-convert.exe --check "$(winepath -w "$source")" --layout "$layout" \
+    >"$work/windows/$name.account" 2>&1 </dev/null || windows_status=$?
   if [ "$native_status" = "$windows_status" ] && cmp "$work/native/$name.account" "$work/windows/$name.account"; then
     passed=$((passed + 1))
   else
     failed=$((failed + 1))
-    echo "FAIL: --check $source: exit status $native_status vs $windows_status"
+    echo "FAIL: --check --layout $layout $source: exit status $native_status vs $windows_status"
   fi
+done
 done
 
 bash scripts/test-code-page.sh "$native" "$work" || failed=$((failed + 1))
@@ -114,7 +119,7 @@ echo "== console: the converter's lines in a terminal"
 console=$(script -qec "wine build/mingw/velmora-convert.exe '$(winepath -w samples/sample.vcf)' \
   '$(winepath -w "$work/windows")\\console.csv'" /dev/null </dev/null |
   sed 's/\x1b\[[0-9;?]*[a-zA-Z]//g' | tr -d '\r')
-expected=$(cat "$work/native/sample.out")
+expected=$(cat "$work/native/sample.classic.out")
 if [ "$console" = "$expected" ]; then
   passed=$((passed + 1))
 else

@@ -39,6 +39,7 @@
 #define IDC_MESSAGES 1207
 #define IDC_EXIT 1208
 #define IDC_INSTRUCTIONS 1209
+#define IDC_FULL_LAYOUT 1210
 
 // Strings.
 #define IDS_EXIT_QUESTION 2001

@@ -9,6 +9,7 @@
 #include "tests/windows/driver.h"
 
 #include <algorithm>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -586,6 +587,41 @@ TEST_F(MainWindow, ConversionListsItsMessagesInOrderWithTheNewestSelected) {
     EXPECT_EQ(messageLines(), (std::vector<std::wstring>{started, completed, countsLine(3, 3), started,
                                                          L"出力対象データが1件もありませんでした。"}));
     EXPECT_EQ(selectedLine(), 4);
+}
+
+TEST_F(MainWindow, TheLayoutCheckBoxChoosesTheColumns) {
+    HWND fullLayout = GetDlgItem(main, IDC_FULL_LAYOUT);
+    EXPECT_EQ(controlText(main, IDC_FULL_LAYOUT), L"姓・名・フリガナを別々の列に出力する");
+    EXPECT_EQ(SendMessageW(fullLayout, BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    // The row of contact(0) in each layout: the whole name in 名, or the
+    // name by its parts.
+    const auto row = [](std::map<int, std::string> columns) {
+        std::string line;
+        for (int i = 0; i < 95; ++i) line += (i == 0 ? "" : ",") + (columns.count(i) ? "\"" + columns[i] + "\"" : "");
+        return line + "\r\n";
+    };
+    const std::string classic = row({{1, "Name0 Given"}, {40, "090-0000-1000"}});
+    const std::string full = row({{0, ""}, {1, "Given"}, {2, ""}, {3, "Name0"}, {4, ""}, {40, "090-0000-1000"}});
+
+    ASSERT_TRUE(dropFile(folder.write(L"classic.vcf", book(1))));
+    ASSERT_TRUE(convert(3));
+    const std::string header = readFile(folder.path() / L"classic.csv").substr(0, 1130);
+    EXPECT_EQ(readFile(folder.path() / L"classic.csv"), header + classic);
+
+    pressButton(main, IDC_FULL_LAYOUT);
+    ASSERT_TRUE(waitUntil([&] { return SendMessageW(fullLayout, BM_GETCHECK, 0, 0) == BST_CHECKED; }));
+    ASSERT_TRUE(dropFile(folder.write(L"full.vcf", book(1))));
+    ASSERT_TRUE(convert(6));
+    EXPECT_EQ(readFile(folder.path() / L"full.csv"), header + full);
+
+    // Disabled while a run is under way, and still checked after it.
+    HWND question = convertUntilOverwriteQuestion();
+    ASSERT_NE(question, nullptr);
+    EXPECT_FALSE(IsWindowEnabled(fullLayout));
+    ASSERT_TRUE(dismiss(question, IDCANCEL));
+    ASSERT_TRUE(waitForIdle());
+    EXPECT_TRUE(IsWindowEnabled(fullLayout));
+    EXPECT_EQ(SendMessageW(fullLayout, BM_GETCHECK, 0, 0), BST_CHECKED);
 }
 
 struct OverwriteCase {

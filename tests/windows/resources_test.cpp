@@ -227,6 +227,8 @@ TEST(Resources, MainWindowTemplate) {
             {edit, IDC_DESTINATION_PATH, L"", 50, 47, 206, 12, pathField, ES_READONLY | ES_MULTILINE},
             {button, IDC_CHOOSE_DESTINATION, L"参照", 263, 43, 50, 20, WS_TABSTOP, 0},
             {button, IDC_CONVERT, L"vCard→csv変換開始", 50, 80, 195, 30, WS_TABSTOP, 0},
+            {button, IDC_FULL_LAYOUT, L"姓・名・フリガナを別々の列に出力する", 50, 112, 195, 10,
+             BS_AUTOCHECKBOX | WS_TABSTOP, 0},
             {button, IDC_WINDOWS_LIVE, L"Windows Live", 263, 80, 50, 30, BS_MULTILINE | WS_TABSTOP, 0},
             {listBox, IDC_MESSAGES, L"", 50, 125, 195, 50,
              WS_BORDER | WS_VSCROLL | WS_TABSTOP | LBS_NOINTEGRALHEIGHT | LBS_NOTIFY, LBS_SORT},
