@@ -133,7 +133,7 @@ done
 
 # Results per book, keyed "style eol size".
 declare -A bytes_of contacts_of conv_s conv_cpu_s limit_s share share_low share_high whole_share whole_low whole_high \
-  peak_kib speedup speedup_low speedup_high
+  peak_kib speedup speedup_low speedup_high full_speed full_low full_high
 
 started=$(date +%s)
 echo "== $pairs rounds per book: $convert against $scanlimit, $scanlimit --whole${baseline:+ and $baseline}"
@@ -158,6 +158,8 @@ for style in "${styles[@]}"; do
 
       references=("$scanlimit" "$book" --and "$scanlimit" --whole "$book")
       [ -z "$baseline" ] || references+=(--and "$baseline" "$book" "$out" --overwrite)
+      # The same converter writing the full layout, against the classic one it measures.
+      references+=(--and "$convert" "$book" "$out" --overwrite --layout full)
       if ! result=$("$measure" --pairs "$pairs" --quiet -- "${references[@]}" \
                       --versus "$convert" "$book" "$out" --overwrite); then
         echo "== measuring $book failed" >&2
@@ -189,6 +191,14 @@ for style in "${styles[@]}"; do
         speedup_high[$key]=$high
         printf '   %-36s %.2f times as fast as the baseline (rounds %.2f-%.2f)\n' "" "$median" "$low" "$high"
       fi
+      # Full time / classic time per round; its inverse is the full layout's
+      # speed as a share of the classic one's.
+      read -r _ _ median low high _ _ <<< "$(sed -n "$([ -n "$baseline" ] && echo 4 || echo 3)p" <<< "$summaries")"
+      full_speed[$key]=$(awk -v m="$median" 'BEGIN { printf "%.4f", 1 / m }')
+      full_low[$key]=$(awk -v h="$high" 'BEGIN { printf "%.4f", 1 / h }')
+      full_high[$key]=$(awk -v l="$low" 'BEGIN { printf "%.4f", 1 / l }')
+      printf '   %-36s the full layout at %.2f of the classic one'"'"'s speed (rounds %.2f-%.2f)\n' "" \
+        "${full_speed[$key]}" "${full_low[$key]}" "${full_high[$key]}"
     done
   done
 done
@@ -203,8 +213,8 @@ table() {
   [ "$small" != "$big" ] || scale="time ratio"
   local against= rule=
   if [ -n "$baseline" ]; then against=" vs baseline |"; rule="---:|"; fi
-  echo "| book | MB | MB/s | contacts/s | peak MiB | limit MB/s | of limit | pairs | of whole-file limit | $scale |$against verdict |"
-  echo "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|$rule---|"
+  echo "| book | MB | MB/s | contacts/s | peak MiB | limit MB/s | of limit | pairs | of whole-file limit | $scale | full layout |$against verdict |"
+  echo "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|$rule---|"
   for style in "${styles[@]}"; do
     for eol in "${eols[@]}"; do
       local key="$style $eol $big" ratio=
@@ -217,18 +227,20 @@ table() {
           -v whole="${whole_share[$key]}" -v wlow="${whole_low[$key]}" -v whigh="${whole_high[$key]}" \
           -v slowest="$(awk -v p="$max_slowdown" 'BEGIN { print 1 - p / 100 }')" \
           -v ratio="$ratio" -v speedup="${speedup[$key]:-}" -v slow="${speedup_low[$key]:-}" \
-          -v shigh="${speedup_high[$key]:-}" 'BEGIN {
+          -v shigh="${speedup_high[$key]:-}" -v full="${full_speed[$key]}" -v flow="${full_low[$key]}" \
+          -v fhigh="${full_high[$key]}" 'BEGIN {
         failed = ""
         if (whole < 0.5) failed = failed ", share"
         if (ratio != "" && ratio > 11) failed = failed ", time ratio"
         if (kib * 1024 > 1.5 * bytes + 16 * 1048576) failed = failed ", memory"
         if (speedup != "" && speedup < slowest) failed = failed ", slower"
+        if (full < 0.9) failed = failed ", full layout"
         verdict = failed == "" ? "PASS" : "FAIL (" substr(failed, 3) ")"
         against = speedup == "" ? "" : sprintf(" %.2fx (%.2f-%.2f) |", speedup, slow, shigh)
-        printf "| %s | %.1f | %.1f | %.0f | %.1f | %.1f | %.1f%% | %.1f-%.1f%% | %.1f%% (%.1f-%.1f%%) | %s |%s %s |\n",
+        printf "| %s | %.1f | %.1f | %.0f | %.1f | %.1f | %.1f%% | %.1f-%.1f%% | %.1f%% (%.1f-%.1f%%) | %s | %.2fx (%.2f-%.2f) |%s %s |\n",
           name, bytes / 1e6, bytes / 1e6 / t, contacts / t, kib / 1024, bytes / 1e6 / lt,
           share * 100, low * 100, high * 100, whole * 100, wlow * 100, whigh * 100,
-          ratio == "" ? "-" : ratio, against, verdict }'
+          ratio == "" ? "-" : ratio, full, flow, fhigh, against, verdict }'
     done
   done
 }
@@ -245,7 +257,9 @@ summary() {
     "Of limit: the median over the rounds of (limit time / converter time); pairs: the smallest and largest" \
     "of those ratios. Of whole-file limit: the same against the limit of earlier versions, the whole file" \
     "read into fresh memory and one memchr pass.$scale Targets: of whole-file limit at least 50%," \
-    "time(100M) / time(10M) at most 11, peak at most 1.5 x the file size + 16 MiB."
+    "time(100M) / time(10M) at most 11, peak at most 1.5 x the file size + 16 MiB." \
+    "Full layout: the median over the rounds of (classic time / full-layout time) of the same converter," \
+    "smallest and largest in brackets; at least 0.9."
   if [ -n "$baseline" ]; then
     echo
     echo "Vs baseline: the median over the rounds of (baseline time / converter time), smallest and largest" \
