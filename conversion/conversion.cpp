@@ -9,6 +9,7 @@
 #include "csv/csv_writer.h"
 #include "platform/files.h"
 #include "platform/platform.h"
+#include "platform/shift_jis.h"
 #include "vcard/account.h"
 #include "vcard/contact.h"
 #include "vcard/loader.h"
@@ -22,16 +23,6 @@ constexpr PathChar kSeparator = std::filesystem::path::preferred_separator;
 
 // Longest path, in UTF-16 code units, that a run accepts.
 constexpr std::size_t kMaxPathLength = 256;
-
-bool equalsIgnoreAsciiCase(const PathString& text, std::string_view expected) {
-    if (text.size() != expected.size()) return false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        PathChar c = text[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<PathChar>(c + ('a' - 'A'));
-        if (c != static_cast<PathChar>(expected[i])) return false;
-    }
-    return true;
-}
 
 class DestinationSink : public ByteSink {
 public:
@@ -75,9 +66,11 @@ constexpr PathCheck kPathChecks[] = {
      messages::sourceTooLong},
     {PathRole::destination, [](const Path& path, Files&) { return platform::utf16Length(path) <= kMaxPathLength; },
      messages::destinationTooLong},
-    {PathRole::source, [](const Path& path, Files&) { return equalsIgnoreAsciiCase(extensionOf(path), ".vcf"); },
+    {PathRole::source,
+     [](const Path& path, Files&) { return ascii::equalsIgnoringCase<PathChar>(extensionOf(path), ".vcf"); },
      messages::sourceNotVcard},
-    {PathRole::destination, [](const Path& path, Files&) { return equalsIgnoreAsciiCase(extensionOf(path), ".csv"); },
+    {PathRole::destination,
+     [](const Path& path, Files&) { return ascii::equalsIgnoringCase<PathChar>(extensionOf(path), ".csv"); },
      messages::destinationNotCsv},
     {PathRole::source, [](const Path& path, Files& files) { return files.fileExists(path); }, messages::sourceMissing},
     {PathRole::destination, [](const Path& path, Files& files) { return files.folderExists(directoryOf(path, files)); },

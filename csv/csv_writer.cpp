@@ -7,7 +7,7 @@
 #include <optional>
 #include <stdexcept>
 
-#include "platform/platform.h"
+#include "platform/shift_jis.h"
 
 namespace velmora {
 namespace {
@@ -156,16 +156,7 @@ enum class LineBreaks : std::uint8_t {
 template <LineBreaks lineBreaks>
 char* writeEscaped(std::string_view value, char* out) {
     const std::size_t n = value.size();
-    std::size_t walked = 0;   // the walk over the characters has judged the bytes before this
-    bool secondByte = false;  // whether the byte at `walked` is the second byte of a character
-    const auto isSecondByte = [&](std::size_t at) {
-        const auto& lead = platform::leadByteTable();
-        for (; walked < at; ++walked) {
-            const auto c = static_cast<unsigned char>(value[walked]);
-            if (c != '\r' && c != '\n') secondByte = !secondByte && lead[c];
-        }
-        return secondByte;
-    };
+    shift_jis::Walk walk(value, shift_jis::LineBreaks::transparent);
     const auto copyRun = [&](std::size_t from, std::size_t to) {
         std::memcpy(out, value.data() + from, to - from);
         out += to - from;
@@ -189,7 +180,7 @@ char* writeEscaped(std::string_view value, char* out) {
             *out++ = '"';
             continue;
         }
-        if (!isSecondByte(i)) {
+        if (!walk.isSecondByte(i)) {
             std::size_t next = i + 1;
             if constexpr (lineBreaks == LineBreaks::removed)
                 while (next < n && (value[next] == '\r' || value[next] == '\n')) ++next;

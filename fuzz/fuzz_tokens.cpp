@@ -12,7 +12,7 @@
 #include <string_view>
 
 #include "fuzz/fuzz_check.h"
-#include "platform/platform.h"
+#include "platform/shift_jis.h"
 #include "vcard/tokens.h"
 
 namespace {
@@ -22,7 +22,6 @@ using namespace velmora;
 // Offset of the first separator that ends a token, judging characters from
 // the start of `text`.
 std::size_t referenceFind(std::string_view text, char separator, TextEncoding encoding) {
-    const auto& lead = platform::leadByteTable();
     const bool utf8 = encoding == TextEncoding::utf8;
     bool secondByte = false;      // this byte is the second byte of a character
     bool backslashAlone = false;  // the byte before is a backslash of its own
@@ -30,7 +29,7 @@ std::size_t referenceFind(std::string_view text, char separator, TextEncoding en
         const auto c = static_cast<unsigned char>(text[i]);
         if (text[i] == separator && !(backslashAlone && (utf8 || !secondByte))) return i;
         backslashAlone = (utf8 || !secondByte) && c == '\\';
-        secondByte = !utf8 && !secondByte && lead[c];
+        secondByte = !utf8 && !secondByte && shift_jis::isLeadByte(c);
     }
     return std::string_view::npos;
 }

@@ -2,12 +2,14 @@
 // UTF-8 text counts as left unconverted, and that they stay in step with the
 // records whatever path the loader takes.
 #include "vcard/account.h"
+#include "platform/shift_jis.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "platform/shift_jis.h"
 #include "tests/test_support.h"
 #include "vcard/lines.h"
 #include "vcard/loader.h"
@@ -129,7 +131,7 @@ TEST(AccountFacts, KeptTextIsCutBetweenCharacters) {
     ASSERT_EQ(r.account.blocks()[0].lost.size(), 1u);
     const std::string& value = r.account.blocks()[0].lost[0].value;
     EXPECT_EQ(value, "a" + wide.substr(0, 198) + "...");
-    EXPECT_TRUE(isWellFormedShiftJis(value));
+    EXPECT_TRUE(shift_jis::isWellFormed(value));
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/platform.h"
+#include "platform/shift_jis.h"
 #include "vcard/decode.h"
 #include "vcard/keywords.h"
 #include "vcard/source_text.h"
@@ -10,14 +10,6 @@
 
 namespace velmora {
 namespace {
-
-bool isShiftJisLead(unsigned char c) {
-    return platform::leadByteTable()[c];
-}
-
-bool hasHighBytes(std::string_view text) {
-    return std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
-}
 
 // At most about `limit` bytes of `text`, cut between two characters of the
 // text's encoding and marked "..." when cut: an account names a line, it
@@ -29,30 +21,12 @@ std::string kept(std::string_view text, std::size_t limit, TextEncoding encoding
         end = limit;
         while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
     } else {
-        for (;;) {
-            const std::size_t step = isShiftJisLead(static_cast<unsigned char>(text[end])) ? 2 : 1;
-            if (end + step > limit) break;
-            end += step;
-        }
+        end = shift_jis::cutBetweenCharacters(text, limit);
     }
     return std::string(text.substr(0, end)) + "...";
 }
 
 }  // namespace
-
-bool isWellFormedShiftJis(std::string_view text) {
-    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-    const std::size_t n = text.size();
-    for (std::size_t i = 0; i < n; ++i) {
-        const unsigned c = p[i];
-        if (c < 0x80 || (c >= 0xA1 && c <= 0xDF)) continue;
-        if (!isShiftJisLead(c)) return false;
-        if (++i == n) return false;
-        const unsigned trail = p[i];
-        if (trail < 0x40 || trail == 0x7F || trail > 0xFC) return false;
-    }
-    return true;
-}
 
 void Account::blockBegun(std::uint64_t lineNumber) {
     blocks_.push_back(BlockFacts{lineNumber, std::nullopt, std::nullopt, {}});
@@ -72,7 +46,7 @@ void Account::lineApplied(const LogicalLine& line, const ValueCoding& coding, bo
     if (line.charset == Charset::none && line.names(keywords::charset)) return;
     // The value's bytes as they reach the record.
     const std::string decoded = decodeValue(line.value(), coding);
-    if (!hasHighBytes(decoded)) return;
+    if (ascii::isAscii(decoded)) return;
     if (!isWellFormedUtf8(decoded)) {
         ++textNotUtf8_;
         return;
@@ -80,7 +54,7 @@ void Account::lineApplied(const LogicalLine& line, const ValueCoding& coding, bo
     if (line.charset != Charset::none || !stored) return;
     LostLine lost{Loss::utf8Unconverted, line.number, keptAsWritten(line.name()),
                   kept(decoded, kKeptBytes, TextEncoding::utf8)};
-    lost.alsoShiftJis = isWellFormedShiftJis(decoded);
+    lost.alsoShiftJis = shift_jis::isWellFormed(decoded);
     blocks_.back().lost.push_back(std::move(lost));
 }
 

@@ -102,8 +102,4 @@ private:
     std::uint64_t textNotUtf8_ = 0;  // values with bytes above 0x7F that are not UTF-8
 };
 
-// Every byte is ASCII, a half-width katakana, or a lead byte followed by a
-// trail byte of Shift_JIS (code page 932).
-bool isWellFormedShiftJis(std::string_view text);
-
 }  // namespace velmora

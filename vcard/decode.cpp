@@ -8,6 +8,7 @@
 #include <new>
 
 #include "platform/platform.h"
+#include "platform/shift_jis.h"
 #include "vcard/contact.h"
 
 namespace velmora {
@@ -34,12 +35,6 @@ constexpr std::array<signed char, 256> kHexValues = [] {
 
 int hexValue(unsigned char c) {
     return kHexValues[c];
-}
-
-bool isAscii(std::string_view text) {
-    for (unsigned char c : text)
-        if (c >= 0x80) return false;
-    return true;
 }
 
 }  // namespace
@@ -94,11 +89,10 @@ void decodeQuotedPrintable(std::string_view text, std::string& out) {
 void unescapeValue(std::string_view text, TextEncoding encoding, std::string& out) {
     out.clear();
     out.reserve(text.size() + 1);
-    const auto& lead = platform::leadByteTable();
     const std::size_t n = text.size();
     for (std::size_t i = 0; i < n; ++i) {
         const char c = text[i];
-        if (encoding == TextEncoding::codePage && lead[static_cast<unsigned char>(c)] && i + 1 < n) {
+        if (encoding == TextEncoding::codePage && shift_jis::characterLength(text, i) == 2) {
             out.append(text.substr(i, 2));  // a double-byte character, whatever its second byte
             ++i;
             continue;
@@ -142,7 +136,7 @@ std::string_view ValueDecoder::decode(std::string_view text, const ValueCoding& 
         value = unescaped_;
     }
     // ASCII is the same in every ANSI code page.
-    if (coding.text == TextEncoding::utf8 && !isAscii(value)) {
+    if (coding.text == TextEncoding::utf8 && !ascii::isAscii(value)) {
         if (!platform::utf8ToAnsi(value, converted_)) throw std::bad_alloc();
         value = converted_;
     }

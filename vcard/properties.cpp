@@ -8,7 +8,7 @@
 #include <span>
 #include <string>
 
-#include "platform/platform.h"
+#include "platform/shift_jis.h"
 #include "vcard/account.h"
 #include "vcard/keywords.h"
 #include "vcard/placement.h"
@@ -55,14 +55,8 @@ void storeName(const Line& line) {
 // full-width one keeps the half-width character alone rather than ending in
 // half a character.
 void storeReadingOf(const Line& line) {
-    std::string_view reading = line.decode(line.value[0]);
-    if (reading.size() > 2) {
-        const auto& lead = platform::leadByteTable();
-        const bool secondIsLone =
-            !lead[static_cast<unsigned char>(reading[0])] && lead[static_cast<unsigned char>(reading[1])];
-        reading = reading.substr(0, secondIsLone ? 1 : 2);
-    }
-    line.store(Field::readingPrefix, reading);
+    const std::string_view reading = line.decode(line.value[0]);
+    line.store(Field::readingPrefix, reading.substr(0, shift_jis::cutBetweenCharacters(reading, 2)));
 }
 
 // SOUND and SORT-STRING: the first one of a block wins, over a reading taken

@@ -3,19 +3,14 @@
 #include <array>
 #include <cstring>
 
-#include "platform/platform.h"
+#include "platform/shift_jis.h"
 
 namespace velmora {
 namespace {
 
-constexpr unsigned char upper(unsigned char c) {
-    return (c >= 'a' && c <= 'z') ? c - ('a' - 'A') : c;
-}
-
 bool matchesAt(std::string_view text, std::size_t at, std::string_view upperKeyword) {
     for (std::size_t j = 0; j < upperKeyword.size(); ++j)
-        if (upper(static_cast<unsigned char>(text[at + j])) != static_cast<unsigned char>(upperKeyword[j]))
-            return false;
+        if (ascii::upper(text[at + j]) != upperKeyword[j]) return false;
     return true;
 }
 
@@ -92,11 +87,7 @@ std::size_t findUnescaped(std::string_view text, char separator, TextEncoding en
         }
         // Whether that backslash is a character of its own or the second byte
         // of one (表 is 95 5C) is known only by walking from the search start.
-        const auto& lead = platform::leadByteTable();
-        bool afterLead = false;
-        for (std::size_t i = start; i + 1 < at; ++i)
-            afterLead = !afterLead && lead[static_cast<unsigned char>(text[i])];
-        if (afterLead) return at;
+        if (shift_jis::Walk(text.substr(start)).isSecondByte(at - 1 - start)) return at;
         start = at + 1;  // escaped: search on behind it, judging afresh from there
     }
 }

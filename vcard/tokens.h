@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/shift_jis.h"
 #include "vcard/contact.h"
 
 namespace velmora {
@@ -102,14 +103,7 @@ private:
 
 // True when `text` equals `expected` apart from the case of ASCII letters.
 inline bool equalsIgnoreCase(std::string_view text, std::string_view expected) {
-    if (text.size() != expected.size()) return false;
-    const auto upper = [](char ch) {
-        const auto c = static_cast<unsigned char>(ch);
-        return c >= 'a' && c <= 'z' ? c - ('a' - 'A') : c;
-    };
-    for (std::size_t i = 0; i < text.size(); ++i)
-        if (upper(text[i]) != upper(expected[i])) return false;
-    return true;
+    return ascii::equalsIgnoringCase(text, expected);
 }
 
 }  // namespace velmora
