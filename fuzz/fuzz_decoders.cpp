@@ -117,7 +117,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(unescaped.size() <= transferred.size());
     if (unescape) transferred = unescaped;
     const std::string expected = encoding == TextEncoding::utf8 ? utf8ToAnsi(transferred) : transferred;
-    const ValueCoding coding{transferEncoding, encoding, unescape};
+    const LineCoding coding{transferEncoding, encoding, unescape ? Escapes::undone : Escapes::kept};
     FUZZ_CHECK(decodeValue(token, coding) == expected);
     ValueDecoder reused;
     reused.decode("left over from the previous value", coding);

@@ -15,9 +15,10 @@ using namespace std::string_literals;
 constexpr TransferEncoding plain = TransferEncoding::none, base64 = TransferEncoding::base64,
                            quotedPrintable = TransferEncoding::quotedPrintable;
 constexpr TextEncoding codePage = TextEncoding::codePage, utf8 = TextEncoding::utf8;
+constexpr Escapes kept = Escapes::kept, undone = Escapes::undone;
 
 std::string utf8ToAnsi(std::string_view text) {
-    return decodeValue(text, {plain, utf8, false});
+    return decodeValue(text, {plain, utf8, kept});
 }
 
 TEST(DecodeBase64, DecodesGroupsOfFour) {
@@ -70,7 +71,7 @@ TEST(DecodeValue, TransferDecodesThenConverts) {
     EXPECT_EQ(decodeValue("abc", {plain, codePage}), "abc");
     for (TransferEncoding encoding : {plain, base64, quotedPrintable})
         for (TextEncoding text : {codePage, utf8})
-            for (bool unescape : {false, true}) EXPECT_EQ(decodeValue("", {encoding, text, unescape}), "");
+            for (Escapes escapes : {kept, undone}) EXPECT_EQ(decodeValue("", {encoding, text, escapes}), "");
     EXPECT_EQ(decodeValue("44GC", {base64, utf8}), "\x82\xA0");
     EXPECT_EQ(decodeValue("44GC", {base64, codePage}), "\xE3\x81\x82");
     EXPECT_EQ(decodeValue("=82=A0", {quotedPrintable, codePage}), "\x82\xA0");
@@ -85,20 +86,20 @@ TEST(DecodeValue, TransferDecodesThenConverts) {
 TEST(DecodeValue, UndoesVersion30EscapesBetweenTransferDecodingAndConversion) {
     struct Case {
         std::string_view text;
-        ValueCoding coding;
+        LineCoding coding;
         std::string_view value;
     } cases[] = {
-        {R"(a\\b\,c\:d\ne\Nf)", {plain, utf8, true}, "a\\b,c:d\r\ne\r\nf"},
-        {R"(https\://example.jp/\;x\y\)", {plain, utf8, true}, R"(https://example.jp/\;x\y\)"},
-        {R"(a\,b)", {plain, utf8, false}, R"(a\,b)"},  // escapes only where a block says vCard 3.0
+        {R"(a\\b\,c\:d\ne\Nf)", {plain, utf8, undone}, "a\\b,c:d\r\ne\r\nf"},
+        {R"(https\://example.jp/\;x\y\)", {plain, utf8, undone}, R"(https://example.jp/\;x\y\)"},
+        {R"(a\,b)", {plain, utf8, kept}, R"(a\,b)"},  // escapes only where a block says vCard 3.0
         // After the transfer decoding ("5C 2C" is "\,") and before the
         // conversion (\xE5\xA4\xAA is 太).
-        {"=E5=A4=AA=5C,=5Cn", {quotedPrintable, utf8, true}, "\x91\xBE,\r\n"},
-        {"XG4=", {base64, utf8, true}, "\r\n"},
+        {"=E5=A4=AA=5C,=5Cn", {quotedPrintable, utf8, undone}, "\x91\xBE,\r\n"},
+        {"XG4=", {base64, utf8, undone}, "\r\n"},
         // In Shift_JIS text the second byte of 表 (95 5C) is no backslash.
-        {"\x95\x5C,\x95\x5Cn\\,", {plain, codePage, true}, "\x95\x5C,\x95\x5Cn,"},
+        {"\x95\x5C,\x95\x5Cn\\,", {plain, codePage, undone}, "\x95\x5C,\x95\x5Cn,"},
         // In UTF-8 text every 0x5C is one.
-        {"\xE8\xA1\xA8\\,", {plain, utf8, true}, "\x95\x5C,"},
+        {"\xE8\xA1\xA8\\,", {plain, utf8, undone}, "\x95\x5C,"},
     };
     for (const auto& c : cases) EXPECT_EQ(decodeValue(c.text, c.coding), c.value) << c.text;
 }

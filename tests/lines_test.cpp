@@ -36,7 +36,7 @@ std::vector<Handed> logicalLines(std::string_view text) {
     LineCutter cutter(text);
     LineAssembler assembler(cutter, SourceReading::codePage);
     while (const LogicalLine* line = assembler.next())
-        lines.push_back({std::string(line->text), line->charset, line->encoding});
+        lines.push_back({std::string(line->text), line->coding.charset, line->coding.transfer});
     return lines;
 }
 

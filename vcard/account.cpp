@@ -32,18 +32,18 @@ void Account::blockBegun(std::uint64_t lineNumber) {
     blocks_.push_back(BlockFacts{lineNumber, std::nullopt, std::nullopt, {}});
 }
 
-void Account::lineLost(Loss loss, const LogicalLine& line, const ValueCoding& coding) {
+void Account::lineLost(Loss loss, const LogicalLine& line, const LineCoding& coding) {
     if (blocks_.empty()) return;
     const std::string decoded = decodeValue(line.value(), coding);
     blocks_.back().lost.push_back(
         LostLine{loss, line.number, keptAsWritten(line.name()), kept(decoded, kKeptBytes, TextEncoding::codePage)});
 }
 
-void Account::lineApplied(const LogicalLine& line, const ValueCoding& coding, bool stored) {
+void Account::lineApplied(const LogicalLine& line, const LineCoding& coding, bool stored) {
     if (coding.text == TextEncoding::utf8 || blocks_.empty()) return;
     // A line that names another charset is unsupported and says what its
     // text is; it tells nothing about the lines that name none.
-    if (line.charset == Charset::none && line.names(keywords::charset)) return;
+    if (coding.charset == Charset::none && line.names(keywords::charset)) return;
     // The value's bytes as they reach the record.
     const std::string decoded = decodeValue(line.value(), coding);
     if (ascii::isAscii(decoded)) return;
@@ -51,14 +51,14 @@ void Account::lineApplied(const LogicalLine& line, const ValueCoding& coding, bo
         ++textNotUtf8_;
         return;
     }
-    if (line.charset != Charset::none || !stored) return;
+    if (coding.charset != Charset::none || !stored) return;
     LostLine lost{Loss::utf8Unconverted, line.number, keptAsWritten(line.name()),
                   kept(decoded, kKeptBytes, TextEncoding::utf8)};
     lost.alsoShiftJis = shift_jis::isWellFormed(decoded);
     blocks_.back().lost.push_back(std::move(lost));
 }
 
-void Account::formattedName(const LogicalLine& line, const ValueCoding& coding) {
+void Account::formattedName(const LogicalLine& line, const LineCoding& coding) {
     if (blocks_.empty() || blocks_.back().formattedName) return;
     blocks_.back().formattedName = kept(decodeValue(line.value(), coding), kKeptBytes, TextEncoding::codePage);
 }

@@ -67,13 +67,13 @@ public:
     void blockBegun(std::uint64_t lineNumber);
     void markedUnsupported(UnsupportedBy cause, std::uint64_t lineNumber, std::string_view text);
     // The line's value is decoded by `coding`.
-    void lineLost(Loss loss, const LogicalLine& line, const ValueCoding& coding);
+    void lineLost(Loss loss, const LogicalLine& line, const LineCoding& coding);
     // A line whose property has a column was applied; `stored` when it left
     // text in the record. Looks for UTF-8 text on lines that name no charset.
-    void lineApplied(const LogicalLine& line, const ValueCoding& coding, bool stored);
+    void lineApplied(const LogicalLine& line, const LineCoding& coding, bool stored);
     // An FN line: the CSV file takes the name from N alone, but a block
     // without N is still named by it.
-    void formattedName(const LogicalLine& line, const ValueCoding& coding);
+    void formattedName(const LogicalLine& line, const LineCoding& coding);
     // How the whole source was read; the loader says so once it knows.
     void sourceRead(SourceReading reading) { reading_ = reading; }
     SourceReading reading() const { return reading_; }

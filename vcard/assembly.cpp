@@ -77,11 +77,10 @@ void LineAssembler::begin(std::string_view text) {
         if (line.names(keywords::shiftJis)) charset = Charset::shiftJis;
         if (line.names(keywords::utf8)) charset = Charset::utf8;
     }
-    line.encoding = encoding;
-    line.charset = charset;
-    line.textEncoding = charset == Charset::utf8   ? TextEncoding::utf8
-                        : charset == Charset::none ? sourceText_
-                                                   : TextEncoding::codePage;
+    const TextEncoding textEncoding = charset == Charset::utf8   ? TextEncoding::utf8
+                                      : charset == Charset::none ? sourceText_
+                                                                 : TextEncoding::codePage;
+    line.coding = LineCoding{encoding, textEncoding, Escapes::kept, charset};
     if (charset == Charset::none && encoding == TransferEncoding::none) {
         state_ = State::lineReady;
         return;
@@ -95,7 +94,7 @@ void LineAssembler::begin(std::string_view text) {
 void LineAssembler::collect(std::string_view text) {
     const bool first = !hasPending_;
     hasPending_ = true;
-    switch (line_.encoding) {
+    switch (line_.coding.transfer) {
     case TransferEncoding::base64:
         if (first)
             pending_.assign(text);

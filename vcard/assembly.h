@@ -17,14 +17,12 @@ namespace velmora {
 
 // One logical line, with what its first physical line says about its values.
 struct LogicalLine {
-    std::string_view text;            // the whole line, its folded parts joined
-    std::size_t nameLength = 0;       // the property name and parameters: the bytes before the first ":"
-    bool hasValue = false;            // the line holds a ":" (otherwise all of it counts as name)
-    Charset charset = Charset::none;  // named by its parameters
-    TransferEncoding encoding = TransferEncoding::none;  // named by its parameters
-    TextEncoding textEncoding = TextEncoding::codePage;  // its text: as named, or the source's when none is
-    std::uint64_t number = 0;                            // the physical line (from 1) where it began
-    SearchableText head;                                 // the name part, for keyword tests
+    std::string_view text;       // the whole line, its folded parts joined
+    std::size_t nameLength = 0;  // the property name and parameters: the bytes before the first ":"
+    bool hasValue = false;       // the line holds a ":" (otherwise all of it counts as name)
+    LineCoding coding;           // its escapes are left to the block the line belongs to
+    std::uint64_t number = 0;    // the physical line (from 1) where it began
+    SearchableText head;         // the name part, for keyword tests
 
     std::string_view name() const { return text.substr(0, nameLength); }
     std::string_view value() const { return hasValue ? text.substr(nameLength + 1) : std::string_view(); }

@@ -40,6 +40,21 @@ enum class SourceReading : std::uint8_t {
     utf8WellFormed,  // well-formed UTF-8 throughout, with bytes above 0x7F
 };
 
+// Whether the backslash escapes of vCard 3.0 are undone in a value: a block
+// decides, by its VERSION line.
+enum class Escapes : std::uint8_t { kept, undone };
+
+// How a line's values are written, made once for each logical line: the
+// transfer encoding and charset its parameters name, what its text is in (as
+// named, or the source's when it names none), and the escapes of the block
+// it belongs to. The decoder, the placement and the account read it.
+struct LineCoding {
+    TransferEncoding transfer = TransferEncoding::none;
+    TextEncoding text = TextEncoding::codePage;
+    Escapes escapes = Escapes::kept;
+    Charset charset = Charset::none;
+};
+
 constexpr bool isUtf8(SourceReading reading) {
     return reading == SourceReading::utf8Marked || reading == SourceReading::utf8WellFormed;
 }

@@ -120,7 +120,7 @@ void unescapeValue(std::string_view text, TextEncoding encoding, std::string& ou
     }
 }
 
-std::string_view ValueDecoder::decode(std::string_view text, const ValueCoding& coding) {
+std::string_view ValueDecoder::decode(std::string_view text, const LineCoding& coding) {
     std::string_view value = text;
     if (coding.transfer != TransferEncoding::none) {
         if (coding.transfer == TransferEncoding::base64)
@@ -131,7 +131,7 @@ std::string_view ValueDecoder::decode(std::string_view text, const ValueCoding& 
         // Decoded text is a string up to its first zero byte ("QQ==" is "A").
         value = value.substr(0, value.find('\0'));
     }
-    if (coding.unescape && value.find('\\') != std::string_view::npos) {
+    if (coding.escapes == Escapes::undone && value.find('\\') != std::string_view::npos) {
         unescapeValue(value, coding.text, unescaped_);
         value = unescaped_;
     }
@@ -143,7 +143,7 @@ std::string_view ValueDecoder::decode(std::string_view text, const ValueCoding& 
     return value;
 }
 
-std::string decodeValue(std::string_view text, const ValueCoding& coding) {
+std::string decodeValue(std::string_view text, const LineCoding& coding) {
     ValueDecoder decoder;
     return std::string(decoder.decode(text, coding));
 }

@@ -15,13 +15,6 @@
 
 namespace velmora {
 
-// How the values of one line are decoded.
-struct ValueCoding {
-    TransferEncoding transfer = TransferEncoding::none;
-    TextEncoding text = TextEncoding::codePage;
-    bool unescape = false;  // undo vCard 3.0 escapes ("\n", "\,", "\:", "\\")
-};
-
 // Decodes values into buffers that it keeps from one value to the next, so
 // that a value costs no allocation.
 class ValueDecoder {
@@ -30,7 +23,7 @@ public:
     // zero byte, unescaped, then converted from UTF-8 into the ANSI code page
     // (a character the code page lacks becomes one space). Valid until the
     // next call.
-    std::string_view decode(std::string_view text, const ValueCoding& coding);
+    std::string_view decode(std::string_view text, const LineCoding& coding);
 
 private:
     std::string transferred_;
@@ -39,7 +32,7 @@ private:
 };
 
 // The same as a string of its own.
-std::string decodeValue(std::string_view text, const ValueCoding& coding);
+std::string decodeValue(std::string_view text, const LineCoding& coding);
 
 // Eight ASCII digits YYYYMMDD become YYYY/MM/DD; anything else is copied.
 std::string formatBirthday(std::string_view text);

@@ -23,7 +23,7 @@ struct Line {
     const LogicalLine& line;
     const TokenList& value;
     std::string_view parameters;  // the name part after the property name
-    ValueCoding coding;
+    LineCoding coding;
     ValueDecoder& decoder;
     std::string& joined;  // room to join components in
     BlockState& block;
@@ -333,7 +333,7 @@ constexpr PropertyRules fullPropertyRules(fullRules);
 // any. A line that names no charset and no transfer encoding has only
 // CHARSET and ENCODING left to look for.
 std::optional<UnsupportedBy> refusedCoding(const LogicalLine& line) {
-    const bool plain = line.charset == Charset::none && line.encoding == TransferEncoding::none;
+    const bool plain = line.coding.charset == Charset::none && line.coding.transfer == TransferEncoding::none;
     if (line.names(keywords::charset) && (plain || (!line.names(keywords::shiftJis) && !line.names(keywords::utf8))))
         return UnsupportedBy::charset;
     if (line.names(keywords::encoding) &&
@@ -380,20 +380,21 @@ void RecordBuilder::apply(const LogicalLine& line) {
 
     const std::string_view nameText = line.name();
     const std::string_view valueText = line.value();
-    const std::string_view written = nameText.substr(0, findUnescaped(nameText, ';', line.textEncoding));
+    const std::string_view written = nameText.substr(0, findUnescaped(nameText, ';', line.coding.text));
     if (equalsIgnoreCase(written, "VERSION")) {
         const SearchableText value(valueText);
         const bool version30 = value.contains(keywords::version30);
         if (!version30 && !value.contains(keywords::version21))
             markUnsupported(list_, *record, UnsupportedBy::version, line, line.text);
-        block_.unescape = block_.unescape || version30;
+        if (version30) block_.escapes = Escapes::undone;
         return;
     }
     // A group prefix only labels the line ("item1.ADR" is ADR).
     const std::size_t dot = written.rfind('.');
     const std::string_view propertyName = dot == std::string_view::npos ? written : written.substr(dot + 1);
     const PropertyRule* rule = rules_.find(propertyName);
-    const ValueCoding coding{line.encoding, line.textEncoding, block_.unescape};
+    LineCoding coding = line.coding;
+    coding.escapes = block_.escapes;
     if (rule == nullptr) {
         // FN names a block that has no N in an account.
         if (account != nullptr && equalsIgnoreCase(propertyName, "FN")) account->formattedName(line, coding);
@@ -406,7 +407,7 @@ void RecordBuilder::apply(const LogicalLine& line) {
         return;
     }
 
-    splitTokens(valueText, ';', line.textEncoding, value_);
+    splitTokens(valueText, ';', coding.text, value_);
     const std::size_t textBefore = list_.textSize();
     const Line applied{list_,  *record,  line,    value_, nameText.substr(written.size()),
                        coding, decoder_, joined_, block_};

@@ -12,8 +12,8 @@ namespace velmora {
 
 // What holds for the rest of the block being read.
 struct BlockState {
-    bool unescape = false;           // a VERSION line named 3.0: values carry its escapes
-    bool readingIsPhonetic = false;  // classic: the reading came from X-PHONETIC-LAST-NAME, not SOUND
+    Escapes escapes = Escapes::kept;  // a VERSION line named 3.0: values carry its escapes
+    bool readingIsPhonetic = false;   // classic: the reading came from X-PHONETIC-LAST-NAME, not SOUND
     // The full layout's:
     bool nameGiven = false;             // the first N line has a component written non-empty
     bool soundSeen = false;             // the first SOUND or SORT-STRING line was read
