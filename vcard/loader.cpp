@@ -38,11 +38,16 @@ bool readLines(LineCutter& lines, SourceReading reading, ContactList& list) {
     return !lines.readFailed();
 }
 
+// What a text watch looks for on the way besides the end of the text.
+enum class Utf8Watch : bool { off, checks };
+enum class CrlfWatch : bool { off, findsLast };
+
 // What a text, read piece by piece up to its first zero byte, shows of its
 // facts on the way.
 class TextWatch {
 public:
-    TextWatch(bool checkUtf8, bool findCrlf) : checkUtf8_(checkUtf8), findCrlf_(findCrlf) {}
+    TextWatch(Utf8Watch utf8, CrlfWatch crlf)
+        : checkUtf8_(utf8 == Utf8Watch::checks), findCrlf_(crlf == CrlfWatch::findsLast) {}
 
     // The part of the next piece that belongs to the text.
     std::string_view add(std::string_view piece) {
@@ -72,6 +77,10 @@ private:
 
 enum class ReadOutcome : std::uint8_t { borneOut, contradicted, readFailed };
 
+// Whether the facts a text is read on were guessed, and are checked on the
+// way, or surveyed, and hold.
+enum class FactsFrom : bool { guess, survey };
+
 // The text of a source file after its byte-order mark.
 class SourceText {
 public:
@@ -80,7 +89,7 @@ public:
 
     // The facts of the whole text, from one pass over it.
     std::optional<TextFacts> survey() {
-        TextWatch watch(!marked_, true);
+        TextWatch watch(marked_ ? Utf8Watch::off : Utf8Watch::checks, CrlfWatch::findsLast);
         std::string piece(pieceSize(), '\0');
         file_.seek(start_);
         for (std::uint64_t left = size_; !watch.ended();) {
@@ -114,7 +123,7 @@ public:
         file_.seek(start_);
         const auto head = readAtMost(piece.data(), piece.size(), left);
         if (!head) return std::nullopt;
-        TextWatch watch(true, false);
+        TextWatch watch(Utf8Watch::checks, CrlfWatch::off);
         watch.add(std::string_view(piece.data(), *head));
         const bool whole = watch.ended() || left == 0;
         facts.reading = whole || !watch.utf8().soFar() ? readingOf(watch.utf8()) : SourceReading::utf8WellFormed;
@@ -127,8 +136,10 @@ public:
     // byte that is not UTF-8 in a text guessed to be UTF-8. `facts.reading`
     // becomes code page for a UTF-8 guess on a text of ASCII alone, which
     // reads the same either way.
-    ReadOutcome read(TextFacts& facts, bool check, ContactList& list) {
-        TextWatch watch(check && facts.reading == SourceReading::utf8WellFormed, false);
+    ReadOutcome read(TextFacts& facts, FactsFrom from, ContactList& list) {
+        const bool check = from == FactsFrom::guess;
+        TextWatch watch(check && facts.reading == SourceReading::utf8WellFormed ? Utf8Watch::checks : Utf8Watch::off,
+                        CrlfWatch::off);
         bool notUtf8 = false;
         std::uint64_t left = size_;
         file_.seek(start_);
@@ -230,12 +241,12 @@ LoadResult load(const std::filesystem::path& sourcePath, ContactList& list, plat
     SourceText text(file, markLength, toRead, marked);
     std::optional<TextFacts> facts = text.guess();
     if (!facts) return LoadResult::readFailed;
-    ReadOutcome outcome = text.read(*facts, true, list);
+    ReadOutcome outcome = text.read(*facts, FactsFrom::guess, list);
     if (outcome == ReadOutcome::contradicted) {
         list.clear();
         facts = text.survey();
         if (!facts) return LoadResult::readFailed;
-        outcome = text.read(*facts, false, list);
+        outcome = text.read(*facts, FactsFrom::survey, list);
     }
     if (outcome == ReadOutcome::readFailed) return LoadResult::readFailed;
     if (account != nullptr) account->sourceRead(facts->reading);

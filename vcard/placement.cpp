@@ -17,21 +17,30 @@ namespace {
 // one".
 using KeywordSet = std::uint32_t;
 
+enum class KeywordRole : bool {
+    type,    // one of the kind's own types
+    marker,  // looked for, but no type of its own
+};
+
 struct TypeKeyword {
     Keyword keyword;
-    bool listed;  // one of the kind's own types
+    KeywordRole role;
 };
+constexpr TypeKeyword type(std::string_view name) {
+    return {Keyword(name), KeywordRole::type};
+}
+constexpr TypeKeyword marker(std::string_view name) {
+    return {Keyword(name), KeywordRole::marker};
+}
 
 // Bit i of a kind's keyword set stands for entry i of its table.
 constexpr TypeKeyword telKeywords[] = {
-    {Keyword("WORK"), true},  {Keyword("HOME"), true},  {Keyword("CELL"), true},  {Keyword("PCS"), true},
-    {Keyword("VOICE"), true}, {Keyword("FAX"), true},   {Keyword("MSG"), true},   {Keyword("PAGER"), true},
-    {Keyword("BBS"), true},   {Keyword("MODEM"), true}, {Keyword("CAR"), true},   {Keyword("ISDN"), true},
-    {Keyword("VIDEO"), true}, {Keyword("PREF"), false}, {Keyword("MAIN"), false},
+    type("WORK"), type("HOME"), type("CELL"),  type("PCS"),    type("VOICE"),
+    type("FAX"),  type("MSG"),  type("PAGER"), type("BBS"),    type("MODEM"),
+    type("CAR"),  type("ISDN"), type("VIDEO"), marker("PREF"), marker("MAIN"),
 };
 constexpr TypeKeyword emailKeywords[] = {
-    {Keyword("WORK"), true}, {Keyword("HOME"), true},     {Keyword("CELL"), true},
-    {Keyword("PCS"), true},  {Keyword("INTERNET"), true}, {Keyword("PREF"), false},
+    type("WORK"), type("HOME"), type("CELL"), type("PCS"), type("INTERNET"), marker("PREF"),
 };
 
 // The bit of the keyword `name` in `table`; a name not in the table does
@@ -125,7 +134,7 @@ Present presentKeywords(std::string_view typeText, const TypeKeyword (&table)[N]
     const SearchableText text(typeText);
     Present present;
     for (std::size_t i = 0; i < N; ++i) {
-        if (table[i].listed) present.listed |= 1u << i;
+        if (table[i].role == KeywordRole::type) present.listed |= 1u << i;
         if (text.contains(table[i].keyword)) present.keywords |= 1u << i;
     }
     return present;
