@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "platform/shift_jis.h"
-#include "vcard/decode.h"
 #include "vcard/keywords.h"
 #include "vcard/source_text.h"
 #include "vcard/tokens.h"
@@ -32,20 +31,17 @@ void Account::blockBegun(std::uint64_t lineNumber) {
     blocks_.push_back(BlockFacts{lineNumber, std::nullopt, std::nullopt, {}});
 }
 
-void Account::lineLost(Loss loss, const LogicalLine& line, const LineCoding& coding) {
+void Account::lineLost(Loss loss, const LogicalLine& line, std::string_view value) {
     if (blocks_.empty()) return;
-    const std::string decoded = decodeValue(line.value(), coding);
     blocks_.back().lost.push_back(
-        LostLine{loss, line.number, keptAsWritten(line.name()), kept(decoded, kKeptBytes, TextEncoding::codePage)});
+        LostLine{loss, line.number, keptAsWritten(line.name()), kept(value, kKeptBytes, TextEncoding::codePage)});
 }
 
-void Account::lineApplied(const LogicalLine& line, const LineCoding& coding, bool stored) {
+void Account::lineApplied(const LogicalLine& line, const LineCoding& coding, std::string_view decoded, bool stored) {
     if (coding.text == TextEncoding::utf8 || blocks_.empty()) return;
     // A line that names another charset is unsupported and says what its
     // text is; it tells nothing about the lines that name none.
     if (coding.charset == Charset::none && line.names(keywords::charset)) return;
-    // The value's bytes as they reach the record.
-    const std::string decoded = decodeValue(line.value(), coding);
     if (ascii::isAscii(decoded)) return;
     if (!isWellFormedUtf8(decoded)) {
         ++textNotUtf8_;
@@ -58,9 +54,9 @@ void Account::lineApplied(const LogicalLine& line, const LineCoding& coding, boo
     blocks_.back().lost.push_back(std::move(lost));
 }
 
-void Account::formattedName(const LogicalLine& line, const LineCoding& coding) {
+void Account::formattedName(std::string_view name) {
     if (blocks_.empty() || blocks_.back().formattedName) return;
-    blocks_.back().formattedName = kept(decodeValue(line.value(), coding), kKeptBytes, TextEncoding::codePage);
+    blocks_.back().formattedName = kept(name, kKeptBytes, TextEncoding::codePage);
 }
 
 void Account::markedUnsupported(UnsupportedBy cause, std::uint64_t lineNumber, std::string_view text) {

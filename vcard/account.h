@@ -15,7 +15,6 @@
 
 #include "vcard/assembly.h"
 #include "vcard/contact.h"
-#include "vcard/decode.h"
 
 namespace velmora {
 
@@ -66,14 +65,14 @@ public:
     // What the reader reports, always about the block begun last.
     void blockBegun(std::uint64_t lineNumber);
     void markedUnsupported(UnsupportedBy cause, std::uint64_t lineNumber, std::string_view text);
-    // The line's value is decoded by `coding`.
-    void lineLost(Loss loss, const LogicalLine& line, const LineCoding& coding);
+    // `value`: the line's whole value, as the reader decoded it.
+    void lineLost(Loss loss, const LogicalLine& line, std::string_view value);
     // A line whose property has a column was applied; `stored` when it left
     // text in the record. Looks for UTF-8 text on lines that name no charset.
-    void lineApplied(const LogicalLine& line, const LineCoding& coding, bool stored);
-    // An FN line: the CSV file takes the name from N alone, but a block
-    // without N is still named by it.
-    void formattedName(const LogicalLine& line, const LineCoding& coding);
+    void lineApplied(const LogicalLine& line, const LineCoding& coding, std::string_view value, bool stored);
+    // An FN line's name, as the reader decoded it: the classic layout takes
+    // the name from N alone, but a block without N is still named by it.
+    void formattedName(std::string_view name);
     // How the whole source was read; the loader says so once it knows.
     void sourceRead(SourceReading reading) { reading_ = reading; }
     SourceReading reading() const { return reading_; }

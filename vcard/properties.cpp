@@ -27,15 +27,14 @@ struct Line {
     ValueDecoder& decoder;
     std::string& joined;  // room to join components in
     BlockState& block;
+    std::optional<Loss>& loss;  // why the line left nothing, for an account
 
     std::string_view decode(std::string_view component) const { return decoder.decode(component, coding); }
     void store(Field field, std::string_view text) const { list.store(record, field, text); }
     void storeDecoded(Field field, std::string_view component) const { store(field, decode(component)); }
     // The record already holds what this line would fill; only an account
     // hears of the line.
-    void lost(Loss loss) const {
-        if (Account* account = list.account()) account->lineLost(loss, line, coding);
-    }
+    void lost(Loss why) const { loss = why; }
 };
 
 void storeName(const Line& line) {
@@ -141,8 +140,9 @@ void storeNameParts(const Line& line) {
 // at the block's end.
 void storeFormattedName(const Line& line) {
     if (line.block.formattedName.present()) return;
-    line.block.formattedName = line.list.keep(line.decode(line.value[0]));
-    if (Account* account = line.list.account()) account->formattedName(line.line, line.coding);
+    const std::string_view name = line.decode(line.value[0]);
+    line.block.formattedName = line.list.keep(name);
+    if (Account* account = line.list.account()) account->formattedName(name);
 }
 
 // SOUND and SORT-STRING: the family-name reading and the given-name reading,
@@ -397,22 +397,29 @@ void RecordBuilder::apply(const LogicalLine& line) {
     coding.escapes = block_.escapes;
     if (rule == nullptr) {
         // FN names a block that has no N in an account.
-        if (account != nullptr && equalsIgnoreCase(propertyName, "FN")) account->formattedName(line, coding);
+        if (account != nullptr && equalsIgnoreCase(propertyName, "FN"))
+            account->formattedName(accountDecoder_.decode(valueText, coding));
         return;
     }
     const std::optional<UnsupportedBy> refused =
         rule->guard == CodingGuard::notJudged ? std::nullopt : refusedCoding(line);
     if (refused && rule->guard == CodingGuard::skipsLine) {
-        if (account != nullptr) account->lineLost(Loss::codingRefused, line, coding);
+        if (account != nullptr) account->lineLost(Loss::codingRefused, line, accountDecoder_.decode(valueText, coding));
         return;
     }
 
     splitTokens(valueText, ';', coding.text, value_);
     const std::size_t textBefore = list_.textSize();
+    std::optional<Loss> loss;
     const Line applied{list_,  *record,  line,    value_, nameText.substr(written.size()),
-                       coding, decoder_, joined_, block_};
+                       coding, decoder_, joined_, block_, loss};
     rule->apply(applied);
-    if (account != nullptr) account->lineApplied(line, coding, list_.textSize() > textBefore);
+    if (account != nullptr) {
+        // The whole value as the reader decodes it, for the account to quote.
+        const std::string_view decoded = accountDecoder_.decode(valueText, coding);
+        if (loss) account->lineLost(*loss, line, decoded);
+        account->lineApplied(line, coding, decoded, list_.textSize() > textBefore);
+    }
 
     // Checked after the value was stored: a line can keep its value and still
     // mark the whole contact as one the address book could not read.

@@ -44,6 +44,7 @@ private:
     // Buffers kept from line to line, so that a line costs no allocation.
     TokenList value_;
     ValueDecoder decoder_;
+    ValueDecoder accountDecoder_;  // whole values, decoded for an account
     std::string joined_;
 };
 
