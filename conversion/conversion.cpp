@@ -138,7 +138,7 @@ bool validatePaths(const std::filesystem::path& source, const std::filesystem::p
 namespace {
 
 RunResult run(const std::filesystem::path& source, const std::filesystem::path& destination, UserInterface& ui,
-              std::string* account, platform::FileSystem& files, bool& writing) {
+              AccountReport* account, platform::FileSystem& files, bool& writing) {
     platform::WriteMode mode = platform::WriteMode::createAlways;
     if (!validatePaths(source, destination, ui, files)) return RunResult::failed;
 
@@ -207,7 +207,7 @@ RunResult run(const std::filesystem::path& source, const std::filesystem::path& 
 }  // namespace
 
 RunResult runConversion(const std::filesystem::path& source, const std::filesystem::path& destination,
-                        UserInterface& ui, std::string* account, platform::FileSystem& files) {
+                        UserInterface& ui, AccountReport* account, platform::FileSystem& files) {
     bool writing = false;
     try {
         return run(source, destination, ui, account, files, writing);
@@ -225,7 +225,7 @@ RunResult runConversion(const std::filesystem::path& source, const std::filesyst
     }
 }
 
-RunResult checkSource(const std::filesystem::path& source, UserInterface& ui, std::string& account,
+RunResult checkSource(const std::filesystem::path& source, UserInterface& ui, AccountReport& account,
                       platform::FileSystem& files) {
     try {
         if (!checkPaths(source, nullptr, ui, files)) return RunResult::failed;
