@@ -14,8 +14,8 @@
 namespace velmora::app {
 namespace {
 
-// Windows' own code page for Japanese: the saved file is read by the programs
-// the CSV file is made for, whatever the ANSI code page of this system.
+// The saved text is in code page 932, as the CSV file is, whatever the ANSI
+// code page of the system that runs the program.
 constexpr UINT japaneseCodePage = 932;
 
 // The account's text with "\n" turned into "\r\n", as Windows controls and
