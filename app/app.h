@@ -5,9 +5,15 @@
 
 #include <shellapi.h>
 
+#include <cstddef>
+#include <filesystem>
+#include <initializer_list>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+
+#include "conversion/report.h"
 
 namespace velmora::app {
 
@@ -35,6 +41,10 @@ INT_PTR runMainWindow(Session& session);
 // A string-table entry of the module.
 std::wstring loadText(HINSTANCE instance, UINT id);
 
+// A string-table entry whose "%d" placeholders are filled in with `numbers`,
+// in order.
+std::wstring loadFormatted(HINSTANCE instance, UINT id, std::initializer_list<std::size_t> numbers);
+
 // UTF-8 text (as the conversion run reports it) as UTF-16 for display.
 std::wstring widen(std::string_view utf8);
 
@@ -59,5 +69,28 @@ struct WebLink {
 // Opens the page of the link in `links` whose command this is in the default
 // browser; false when the command is none of them.
 bool openWebLink(const Session& session, std::span<const WebLink> links, int command);
+
+// One run's account of what its CSV file leaves out, kept by the main window
+// for as long as it is open.
+struct RunAccount {
+    AccountReport report;
+    std::filesystem::path destination;  // the run's CSV file
+};
+
+// The most lines of an account that the account window shows; a longer
+// account is shown up to here, with a note of how much is left out.
+constexpr std::size_t accountLinesShown = 10000;
+
+// Shows the account window for `account`, modal and owned by `owner`.
+void showAccountWindow(HWND owner, HINSTANCE instance, const RunAccount& account);
+
+// The account's UTF-8 text as the account window shows it: CR LF line ends,
+// and after `maxLines` lines the note that says how many are left out.
+std::wstring accountForDisplay(HINSTANCE instance, std::string_view utf8, std::size_t maxLines);
+
+// The account's UTF-8 text as a saved text file holds it: code page 932 with
+// CR LF line ends (a character that code page lacks becomes "?"); nothing
+// when the conversion fails.
+std::optional<std::string> accountForFile(std::string_view utf8);
 
 }  // namespace velmora::app

@@ -1,16 +1,19 @@
 // The main window: the two path fields with their choosers, drag and drop,
 // the proposed destination, the Convert button with its busy state, the
-// overwrite question, the message list and the web links. The conversion
-// itself is the same run that the console front end drives; this dialog only
-// supplies the run's three user-interface operations.
+// overwrite question, the message list with each run's account line and the
+// web links. The conversion itself is the same run that the console front end
+// drives; this dialog only supplies the run's three user-interface operations
+// and keeps the account each run leaves.
 #include "app/app.h"
 
 #include <commdlg.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <optional>
+#include <vector>
 
 #include "app/resources/resource.h"
 #include "conversion/conversion.h"
@@ -79,12 +82,7 @@ public:
     // UserInterface: the three operations the conversion run reports through.
     void showError(std::string_view text) override { MessageBoxW(window_, widen(text).c_str(), nullptr, MB_OK); }
 
-    void appendMessage(std::string_view text) override {
-        HWND list = GetDlgItem(window_, IDC_MESSAGES);
-        SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(widen(text).c_str()));
-        const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
-        SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(count - 1), 0);
-    }
+    void appendMessage(std::string_view text) override { appendLine(widen(text)); }
 
     OverwriteChoice askOverwriteOrAppend() override {
         const INT_PTR answer = DialogBoxParamW(session_.instance, MAKEINTRESOURCEW(IDD_OVERWRITE_QUESTION), window_,
@@ -113,7 +111,7 @@ private:
         try {
             switch (message) {
             case WM_COMMAND:
-                return self->onCommand(LOWORD(wParam));
+                return self->onCommand(LOWORD(wParam), HIWORD(wParam));
             case WM_DROPFILES:
                 self->onDropFiles(reinterpret_cast<HDROP>(wParam));
                 return TRUE;
@@ -136,9 +134,16 @@ private:
         return TRUE;
     }
 
-    INT_PTR onCommand(int command) {
+    INT_PTR onCommand(int command, int notification) {
         if (openWebLink(session_, webLinks, command)) return TRUE;
         switch (command) {
+        case IDOK:  // Enter, which opens the account of a selected account line
+            if (GetFocus() == GetDlgItem(window_, IDC_MESSAGES)) showSelectedAccount();
+            return TRUE;
+        case IDC_MESSAGES:
+            if (notification != LBN_DBLCLK) return FALSE;
+            showSelectedAccount();
+            return TRUE;
         case IDCANCEL:  // the close box or Esc
         case IDM_EXIT:
         case IDC_EXIT:
@@ -227,13 +232,55 @@ private:
 
         setBusy(true);
         try {
-            runConversion(source, destination, *this, nullptr, platform::realFileSystem(), layout);
+            RunAccount account;
+            account.destination = destination;
+            runConversion(source, destination, *this, &account.report, platform::realFileSystem(), layout);
+            // Below the run's own lines, and only when something was left out.
+            if (account.report.notWritten + account.report.lostSomething > 0) addAccountLine(std::move(account));
         } catch (...) {
             // The run reports its own failures; whatever else went wrong must
             // not leave the window disabled.
         }
         drainQueuedMessages();
         setBusy(false);
+    }
+
+    // Adds a line at the end of the message list and selects it; `account` is
+    // 0, or the number of the account in accounts_ that the line opens. The
+    // list scrolls sideways as far as its widest line reaches.
+    void appendLine(const std::wstring& text, LPARAM account = 0) {
+        HWND list = GetDlgItem(window_, IDC_MESSAGES);
+        const LRESULT line = SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        if (line < 0) return;
+        SendMessageW(list, LB_SETITEMDATA, static_cast<WPARAM>(line), account);
+        SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(line), 0);
+        HDC dc = GetDC(list);
+        HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(list, WM_GETFONT, 0, 0)));
+        SIZE extent{};
+        GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+        SelectObject(dc, previous);
+        ReleaseDC(list, dc);
+        // A few pixels beyond the text, for the margin the list draws it with.
+        widestLine_ = std::max(widestLine_, static_cast<int>(extent.cx) + 4);
+        SendMessageW(list, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(widestLine_), 0);
+    }
+
+    // The line that opens a run's account, with its two counts.
+    void addAccountLine(RunAccount account) {
+        const std::wstring text = loadFormatted(session_.instance, IDS_ACCOUNT_LINE,
+                                                {account.report.notWritten, account.report.lostSomething});
+        accounts_.push_back(std::move(account));
+        appendLine(text, static_cast<LPARAM>(accounts_.size()));
+    }
+
+    // Opens the account of the selected line; any other line opens nothing.
+    void showSelectedAccount() {
+        HWND list = GetDlgItem(window_, IDC_MESSAGES);
+        const LRESULT line = SendMessageW(list, LB_GETCURSEL, 0, 0);
+        if (line < 0) return;
+        const LRESULT account = SendMessageW(list, LB_GETITEMDATA, static_cast<WPARAM>(line), 0);
+        if (account <= 0 || static_cast<std::size_t>(account) > accounts_.size()) return;
+        showAccountWindow(window_, session_.instance, accounts_[static_cast<std::size_t>(account) - 1]);
     }
 
     // Input that arrived while the run blocked the window is processed now,
@@ -275,6 +322,9 @@ private:
     Session& session_;
     HWND window_ = nullptr;
     HWND focusBeforeRun_ = nullptr;
+    // The accounts of this window's runs, in the order of their lines.
+    std::vector<RunAccount> accounts_;
+    int widestLine_ = 0;  // in pixels
 };
 
 }  // namespace

@@ -18,6 +18,21 @@ std::wstring loadText(HINSTANCE instance, UINT id) {
     return std::wstring(text, static_cast<std::size_t>(length));
 }
 
+std::wstring loadFormatted(HINSTANCE instance, UINT id, std::initializer_list<std::size_t> numbers) {
+    const std::wstring pattern = loadText(instance, id);
+    std::wstring text;
+    auto number = numbers.begin();
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        if (pattern.compare(i, 2, L"%d") == 0 && number != numbers.end()) {
+            text += std::to_wstring(*number++);
+            ++i;
+        } else {
+            text += pattern[i];
+        }
+    }
+    return text;
+}
+
 std::wstring widen(std::string_view utf8) {
     if (utf8.empty()) return std::wstring();
     const int sourceLength = static_cast<int>(utf8.size());

@@ -10,6 +10,7 @@
 
 #include "cli/console_texts.h"
 #include "conversion/conversion.h"
+#include "conversion/report.h"
 #include "platform/platform.h"
 
 namespace {
@@ -28,11 +29,17 @@ constexpr std::string_view kUsage =
     "会社・自宅・その他の住所、11種類の電話番号をそれぞれの列に書き出し、メモなどの改行を残します。\n"
     "--layout classic（既定）は、名前全体を「名」に、フリガナの先頭を「姓」に書き出す従来の形式です。\n"
     "--report を付けると、変換のあとに、CSVファイルに入らないものの明細を表示します。\n"
-    "書き出されない連絡先（何件目か、BEGIN:VCARDの行、名前、理由）、書き出される連絡先のうち\n"
-    "空いている列のないTEL・EMAILの行、使われなかった2つ目以降の行やグループ名付きの行、\n"
-    "CHARSETのないUTF-8の文字（文字化けします）、そして理由ごとの件数です。\n"
-    "CHARSETのない行の文字は、Shift_JISとしては読めないとき、ファイルがUTF-8のBOMで始まるとき、\n"
-    "またはCHARSETのない行にもSHIFT_JISの行にもUTF-8でない文字がないときに、UTF-8とみなします。\n"
+    "最初にファイルの読み方（UTF-8とその理由、またはコードページ932）、続いて書き出されない連絡先\n"
+    "（何件目か、BEGIN:VCARDの行、名前と理由：END:VCARDがない、END:VCARDの前に次のBEGIN:VCARDがある、\n"
+    "対応していないVERSION・CHARSET・ENCODINGとその行、書き出す項目がない）、書き出される連絡先のうち\n"
+    "空いている列のないTEL・EMAILの行、使われなかった2つ目以降の1つしか入らない項目（N、ADRなど）の行、\n"
+    "Shift_JISとして読んだファイルのCHARSETのない行にあるUTF-8の文字（文字化けします）、\n"
+    "そして理由ごとの件数です。\n"
+    "ファイルの文字コードはファイル全体で一度だけ決めます。UTF-8のBOMで始まるファイルと、\n"
+    "（最初のゼロバイトまでの）全体が正しいUTF-8で0x7Fより大きいバイトを含むファイルはUTF-8、\n"
+    "それ以外はShift_JISのファイルです。Shift_JISのファイルのUTF-8の文字を数えるのは、正しいUTF-8で\n"
+    "Shift_JISではありえないとき、またはCHARSETのない行とSHIFT_JISの行のほかの文字がどれもUTF-8のとき\n"
+    "だけです（短いShift_JISの文字は正しいUTF-8にもなるためです）。行はファイル自身の文字コードで引用します。\n"
     "--check はファイルを書かずに明細だけを表示します。変換元が読めないときは終了コード1です。\n"
     "\n"
     "Usage: velmora-convert SOURCE.vcf DEST.csv [--overwrite | --append] [--report] [--layout classic|full]\n"
@@ -46,13 +53,22 @@ constexpr std::string_view kUsage =
     "telephone into their own columns, and keeps line breaks in notes and other values.\n"
     "--layout classic (the default) is the earlier layout: the whole name in 名 and the\n"
     "first character of the reading in 姓.\n"
-    "--report then prints an account of what the CSV file leaves out: each contact not written\n"
-    "(its number, the line of its BEGIN:VCARD, its name and the reason); in the contacts written,\n"
-    "each TEL or EMAIL line with no free column, each second or group-prefixed line not used, and\n"
-    "UTF-8 text on lines without CHARSET, which shows garbled; and the totals per reason.\n"
-    "Text on a line without CHARSET counts as UTF-8 when it cannot be Shift_JIS, when the file\n"
-    "begins with the UTF-8 byte-order mark, or when no text without CHARSET or marked SHIFT_JIS\n"
-    "in the file is anything but UTF-8.\n"
+    "--report then prints an account of what the CSV file leaves out: first how the file was\n"
+    "read (UTF-8, and why, or code page 932); then each contact not written, by its number, the\n"
+    "line of its BEGIN:VCARD and its name, with the reason (no END:VCARD, a BEGIN:VCARD before\n"
+    "it, the unsupported VERSION, CHARSET or ENCODING and its line, or nothing to write); in the\n"
+    "contacts written, each TEL or EMAIL line that found no free column, each second\n"
+    "single-valued line (N, ADR, ...) that was not used, and, in a file read as Shift_JIS, UTF-8\n"
+    "text on lines that name no charset, which shows garbled; then the totals per reason.\n"
+    "The file's encoding is decided once, for the whole file: a file that begins with the UTF-8\n"
+    "byte-order mark, or whose text (up to its first zero byte) is well-formed UTF-8 throughout\n"
+    "with at least one byte above 0x7F, is a UTF-8 file; any other file is Shift_JIS. UTF-8 text\n"
+    "in a Shift_JIS file counts only when it is well-formed UTF-8 and cannot be Shift_JIS, or no\n"
+    "other text without CHARSET or marked SHIFT_JIS in the file is anything but UTF-8, since\n"
+    "short Shift_JIS text can form well-formed UTF-8 too. Lines are quoted in the file's own\n"
+    "encoding. With --layout full the account follows the full layout: it also counts ADR lines\n"
+    "with no free column, and FN, TITLE or X-PHONETIC lines not used for a CHARSET or ENCODING\n"
+    "that cannot be read.\n"
     "--check writes no file and prints only the account.\n"
     "Exit status: 0 when the conversion ended normally (--check: the source could be read),\n"
     "1 when it failed, 2 for a wrong command line.\n";
@@ -153,18 +169,18 @@ int run(const std::vector<std::filesystem::path>& arguments) {
         if (!error) path = std::move(absolute);
     }
     ConsoleUserInterface ui(choice);
-    std::string account;
+    velmora::AccountReport account;
     if (check) {
         if (velmora::checkSource(paths[0], ui, account, velmora::platform::realFileSystem(), layout) !=
             velmora::RunResult::completed)
             return 1;
-        velmora::platform::writeText(Stream::output, account);
+        velmora::platform::writeText(Stream::output, account.text);
         return 0;
     }
     const velmora::RunResult result = velmora::runConversion(paths[0], paths[1], ui, report ? &account : nullptr,
                                                              velmora::platform::realFileSystem(), layout);
     // The account follows the run's lines, after one empty line.
-    if (!account.empty()) velmora::platform::writeText(Stream::output, "\n" + account);
+    if (!account.text.empty()) velmora::platform::writeText(Stream::output, "\n" + account.text);
     // A cancelled run ended normally.
     return result == velmora::RunResult::failed ? 1 : 0;
 }

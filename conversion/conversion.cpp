@@ -131,7 +131,7 @@ bool validatePaths(const std::filesystem::path& source, const std::filesystem::p
 namespace {
 
 RunResult run(const std::filesystem::path& source, const std::filesystem::path& destination, UserInterface& ui,
-              std::string* account, platform::FileSystem& files, Layout layout, bool& writing) {
+              AccountReport* account, platform::FileSystem& files, Layout layout, bool& writing) {
     platform::WriteMode mode = platform::WriteMode::createAlways;
     if (!validatePaths(source, destination, ui, files)) return RunResult::failed;
 
@@ -201,7 +201,7 @@ RunResult run(const std::filesystem::path& source, const std::filesystem::path& 
 }  // namespace
 
 RunResult runConversion(const std::filesystem::path& source, const std::filesystem::path& destination,
-                        UserInterface& ui, std::string* account, platform::FileSystem& files, Layout layout) {
+                        UserInterface& ui, AccountReport* account, platform::FileSystem& files, Layout layout) {
     bool writing = false;
     try {
         return run(source, destination, ui, account, files, layout, writing);
@@ -219,7 +219,7 @@ RunResult runConversion(const std::filesystem::path& source, const std::filesyst
     }
 }
 
-RunResult checkSource(const std::filesystem::path& source, UserInterface& ui, std::string& account,
+RunResult checkSource(const std::filesystem::path& source, UserInterface& ui, AccountReport& account,
                       platform::FileSystem& files, Layout layout) {
     try {
         if (!checkPaths(source, nullptr, ui, files)) return RunResult::failed;

@@ -11,6 +11,8 @@
 
 namespace velmora {
 
+struct AccountReport;  // conversion/report.h
+
 enum class OverwriteChoice { overwrite, append, cancel };
 
 // What the run needs of the user interface. All texts are UTF-8; a "\r\n"
@@ -36,17 +38,16 @@ enum class RunResult {
 
 // Converts `source` into `destination`, both reached through `files`, in
 // `layout`. With `account`, a run that wrote its contact lines leaves there
-// the account of what the CSV file leaves out (UTF-8 lines, see
-// describeAccount); it is left alone otherwise.
+// the account of what the CSV file leaves out (see describeAccount); it is left alone otherwise.
 RunResult runConversion(const std::filesystem::path& source, const std::filesystem::path& destination,
-                        UserInterface& ui, std::string* account = nullptr,
+                        UserInterface& ui, AccountReport* account = nullptr,
                         platform::FileSystem& files = platform::realFileSystem(), Layout layout = Layout::classic);
 
 // Reads the source as a run does, with the run's checks of the source path,
 // in `layout` and writes nothing: `completed` with the account of what a conversion would
 // leave out in `account`; `failed` when the source cannot be read, the reason
 // shown through `ui.showError` in the run's words.
-RunResult checkSource(const std::filesystem::path& source, UserInterface& ui, std::string& account,
+RunResult checkSource(const std::filesystem::path& source, UserInterface& ui, AccountReport& account,
                       platform::FileSystem& files = platform::realFileSystem(), Layout layout = Layout::classic);
 
 // True when the run may proceed; otherwise the reason has been shown.

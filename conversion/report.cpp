@@ -174,7 +174,7 @@ private:
 
 }  // namespace
 
-std::string describeAccount(const ContactList& list, const Account& account) {
+AccountReport describeAccount(const ContactList& list, const Account& account) {
     const auto& blocks = account.blocks();
     const auto factsOf = [&](std::size_t i) { return i < blocks.size() ? &blocks[i] : nullptr; };
     // A written contact lost something when one of its lost lines is shown.
@@ -238,7 +238,7 @@ std::string describeAccount(const ContactList& list, const Account& account) {
 
     out.line({});
     out.totals(list.layout());
-    return out.take();
+    return {out.take(), notWritten, lostSomethingCount};
 }
 
 }  // namespace velmora

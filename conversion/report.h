@@ -3,6 +3,7 @@
 // that lost a line, and the totals per reason, in Japanese with English.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "vcard/account.h"
@@ -10,8 +11,15 @@
 
 namespace velmora {
 
-// The account of `list`, read with `account` kept beside it, as UTF-8 lines.
-// Contact text is converted from the ANSI code page for the terminal.
-std::string describeAccount(const ContactList& list, const Account& account);
+// An account as the user reads it, with the two numbers its headings give.
+struct AccountReport {
+    std::string text;               // UTF-8 lines, each ended by "\n"
+    std::size_t notWritten = 0;     // contacts the CSV file does not hold
+    std::size_t lostSomething = 0;  // written contacts that lost a line
+};
+
+// The account of `list`, read with `account` kept beside it. Contact text is
+// converted from the ANSI code page for the terminal.
+AccountReport describeAccount(const ContactList& list, const Account& account);
 
 }  // namespace velmora

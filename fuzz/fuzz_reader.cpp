@@ -174,7 +174,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (withAccount) {
         FUZZ_CHECK(account.blocks().size() == list.count());
         // The account is printable UTF-8 whatever the source held.
-        const std::string text = describeAccount(list, account);
+        const std::string text = describeAccount(list, account).text;
         FUZZ_CHECK(isWellFormedUtf8(text));
         for (const char c : text) FUZZ_CHECK(c == '\n' || static_cast<unsigned char>(c) >= 0x20);
     }

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Pictures for the README, made from the current code: starts Velmora.exe
 # under Wine on a virtual display, clicks through the start screen, picks the
-# sample address book with the source chooser, converts it, and saves
-#   docs/start-screen.png   the start screen
-#   docs/main-window.png    the main window after the conversion
+# sample address book with the source chooser, converts it, opens the account
+# from its line in the message list, and saves
+#   docs/start-screen.png    the start screen
+#   docs/main-window.png     the main window after the conversion
+#   docs/account-window.png  the account of what the CSV file leaves out
 #
 #   scripts/screenshots.sh
 #
@@ -52,6 +54,7 @@ wait "$program" || true
 
 convert "$shots/start-screen.bmp" -strip docs/start-screen.png
 convert "$shots/main-window.bmp" -strip docs/main-window.png
+convert "$shots/account-window.bmp" -strip docs/account-window.png
 echo "== the converted sample, as the program wrote it:"
 iconv -f CP932 -t UTF-8 "$documents/sample.csv" | head -3 | cut -c1-120
-echo "saved docs/start-screen.png and docs/main-window.png"
+echo "saved docs/start-screen.png, docs/main-window.png and docs/account-window.png"

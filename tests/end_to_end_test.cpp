@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "conversion/conversion.h"
+#include "conversion/report.h"
 #include "csv/csv_writer.h"
 #include "tests/test_support.h"
 
@@ -162,6 +163,44 @@ TEST(EndToEnd, RefusedAndMeaninglessSources) {
     const Outcome junk = convert(data("binary_junk.vcf"));
     EXPECT_EQ(junk.csv, csvHeader());
     EXPECT_EQ(junk.messages, (Strings{"変換処理中...", "出力対象データが1件もありませんでした。"}));
+}
+
+// The account a run leaves is the one a check of the same source prints, and
+// its two numbers are those its headings give.
+TEST(EndToEnd, RunLeavesTheAccountOfItsSourceWithItsTwoNumbers) {
+    struct Case {
+        std::filesystem::path source;
+        std::size_t notWritten;
+        std::size_t lostSomething;
+    };
+    const Case cases[] = {
+        {std::filesystem::path(VELMORA_SAMPLES) / "sample.vcf", 1, 0},
+        {std::filesystem::path(VELMORA_SAMPLES) / "smartphone.vcf", 0, 0},
+        {data("account_every_reason.vcf"), 6, 1},
+        {data("worked_example.vcf"), 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.source.string());
+        test::TempDir dir;
+        test::RecordingUi ui;
+        AccountReport checked;
+        ASSERT_EQ(checkSource(c.source, ui, checked), RunResult::completed);
+        AccountReport run;
+        ASSERT_EQ(runConversion(c.source, dir / "out.csv", ui, &run), RunResult::completed);
+        EXPECT_EQ(run.text, checked.text);
+        EXPECT_EQ(run.notWritten, c.notWritten);
+        EXPECT_EQ(run.lostSomething, c.lostSomething);
+        EXPECT_EQ(checked.notWritten, c.notWritten);
+        EXPECT_EQ(checked.lostSomething, c.lostSomething);
+        const auto heading = [](std::string_view title, std::size_t count) {
+            return "\n" + std::string(title) + ": " + std::to_string(count) + "件\n";
+        };
+        EXPECT_NE(run.text.find(heading("書き出されない連絡先 / Contacts not written", c.notWritten)),
+                  std::string::npos);
+        EXPECT_NE(run.text.find(
+                      heading("一部が書き出されない連絡先 / Written contacts that lost something", c.lostSomething)),
+                  std::string::npos);
+    }
 }
 
 }  // namespace

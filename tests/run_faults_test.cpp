@@ -11,6 +11,7 @@
 
 #include "conversion/conversion.h"
 #include "conversion/messages.h"
+#include "conversion/report.h"
 #include "csv/csv_writer.h"
 #include "tests/fake_file_system.h"
 #include "tests/test_support.h"
@@ -224,11 +225,11 @@ TEST(CheckSource, SharesTheRunsSourceChecks) {
         files.addFile(kFolder / "held.vcf", kBook).held = true;
         files.addFolder(kFolder / "folder.vcf");
         RecordingUi ui;
-        std::string account;
+        AccountReport account;
         EXPECT_EQ(checkSource(c.source, ui, account, files),
                   c.error.empty() ? RunResult::completed : RunResult::failed);
         EXPECT_EQ(ui.calls, c.error.empty() ? Strings{} : Strings{RecordingUi::shownError(c.error)});
-        EXPECT_EQ(account.empty(), !c.error.empty());
+        EXPECT_EQ(account.text.empty(), !c.error.empty());
     }
 }
 

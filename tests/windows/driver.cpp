@@ -162,21 +162,32 @@ void clickWithMouse(HWND control) {
     clickWithMouseAt({(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2});
 }
 
-void clickWithMouseAt(POINT point) {
-    const int x = point.x;
-    const int y = point.y;
+namespace {
+
+// A move to `point` and `clicks` left clicks there, sent as one batch.
+void sendClicks(POINT point, int clicks) {
     const int width = GetSystemMetrics(SM_CXVIRTUALSCREEN) - 1;
     const int height = GetSystemMetrics(SM_CYVIRTUALSCREEN) - 1;
-    INPUT inputs[3] = {};
-    for (auto& input : inputs) {
+    std::vector<INPUT> inputs(static_cast<std::size_t>(1 + 2 * clicks));
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+        INPUT& input = inputs[i];
         input.type = INPUT_MOUSE;
-        input.mi.dx = MulDiv(x, 65535, width > 0 ? width : 1);
-        input.mi.dy = MulDiv(y, 65535, height > 0 ? height : 1);
+        input.mi.dx = MulDiv(point.x, 65535, width > 0 ? width : 1);
+        input.mi.dy = MulDiv(point.y, 65535, height > 0 ? height : 1);
+        const DWORD action = i == 0 ? MOUSEEVENTF_MOVE : i % 2 == 1 ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
+        input.mi.dwFlags = action | MOUSEEVENTF_ABSOLUTE;
     }
-    inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
-    inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
-    SendInput(3, inputs, sizeof(INPUT));
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+}  // namespace
+
+void clickWithMouseAt(POINT point) {
+    sendClicks(point, 1);
+}
+
+void doubleClickWithMouseAt(POINT point) {
+    sendClicks(point, 2);
 }
 
 ProgramUnderTest::ProgramUnderTest() {
@@ -498,6 +509,7 @@ ChooserCall describeChooser(bool save, const OPENFILENAMEW& chooser) {
             text(chooser.lpstrTitle),
             text(chooser.lpstrDefExt),
             chooser.Flags,
+            text(chooser.lpstrInitialDir),
             chooser.nMaxFile,
             text(chooser.lpstrFile),
             chooser.nMaxFileTitle,
@@ -554,6 +566,58 @@ std::filesystem::path programFolder() {
         path.resize(path.size() * 2);
     }
     return std::filesystem::path(path).parent_path();
+}
+
+std::filesystem::path sourceFolder() {
+    return (programFolder() / VELMORA_SOURCE_FROM_TESTS).lexically_normal();
+}
+
+std::optional<ConsoleRun> runConsoleConverter(const std::vector<std::wstring>& arguments,
+                                              const std::filesystem::path& scratch) {
+    const auto program = (programFolder() / L"../../velmora-convert.exe").lexically_normal();
+    std::wstring command = L"\"" + program.wstring() + L"\"";
+    for (const auto& argument : arguments) {
+        command += L" \"" + argument + L"\"";
+    }
+    const auto outputFile = scratch / L"console.out";
+    const auto errorFile = scratch / L"console.err";
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    const auto create = [&](const std::filesystem::path& path, DWORD access, DWORD disposition) {
+        return CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, disposition,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    };
+    HANDLE input = create(L"NUL", GENERIC_READ, OPEN_EXISTING);
+    HANDLE output = create(outputFile, GENERIC_WRITE, CREATE_ALWAYS);
+    HANDLE error = create(errorFile, GENERIC_WRITE, CREATE_ALWAYS);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = input;
+    startup.hStdOutput = output;
+    startup.hStdError = error;
+    PROCESS_INFORMATION process{};
+    const BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                                        nullptr, &startup, &process);
+    for (HANDLE handle : {input, output, error}) {
+        if (handle != INVALID_HANDLE_VALUE) {
+            CloseHandle(handle);
+        }
+    }
+    if (!started) {
+        return std::nullopt;
+    }
+    std::optional<ConsoleRun> run;
+    if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0) {
+        run.emplace();
+        GetExitCodeProcess(process.hProcess, &run->exitCode);
+        run->output = readFile(outputFile);
+        run->error = readFile(errorFile);
+    } else {
+        TerminateProcess(process.hProcess, 99);
+    }
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return run;
 }
 
 FileHolder::FileHolder(const std::filesystem::path& file, Sharing sharing) {

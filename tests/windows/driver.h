@@ -59,6 +59,9 @@ int listSelection(HWND dialog, int id);
 void clickWithMouse(HWND control);
 // Left click with real mouse input at a point of the screen.
 void clickWithMouseAt(POINT point);
+// Two left clicks at a point in one batch of input, which the system takes
+// for a double-click.
+void doubleClickWithMouseAt(POINT point);
 
 // The base of the driver's objects that own a thread, a process, a patched
 // import or another program's pipe: a copy would release it a second time.
@@ -190,6 +193,7 @@ struct ChooserCall {
     std::wstring title;
     std::wstring defaultExtension;
     DWORD flags;
+    std::wstring initialDirectory;
     DWORD fileSize;
     std::wstring file;
     DWORD fileTitleSize;
@@ -241,5 +245,20 @@ private:
 
 // The folder of the test program's executable.
 std::filesystem::path programFolder();
+// The project's source folder (its samples and test books).
+std::filesystem::path sourceFolder();
+
+// What one run of the console converter built beside the test program
+// (velmora-convert.exe) printed, as bytes.
+struct ConsoleRun {
+    DWORD exitCode = 0;
+    std::string output;
+    std::string error;
+};
+
+// Runs velmora-convert.exe with `arguments` and its output and error streams
+// in files of `scratch`; nothing when it could not be started or did not end.
+std::optional<ConsoleRun> runConsoleConverter(const std::vector<std::wstring>& arguments,
+                                              const std::filesystem::path& scratch);
 
 }  // namespace velmora::testing

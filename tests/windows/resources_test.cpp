@@ -231,7 +231,7 @@ TEST(Resources, MainWindowTemplate) {
              BS_AUTOCHECKBOX | WS_TABSTOP, 0},
             {button, IDC_WINDOWS_LIVE, L"Windows Live", 263, 80, 50, 30, BS_MULTILINE | WS_TABSTOP, 0},
             {listBox, IDC_MESSAGES, L"", 50, 125, 195, 50,
-             WS_BORDER | WS_VSCROLL | WS_TABSTOP | LBS_NOINTEGRALHEIGHT | LBS_NOTIFY, LBS_SORT},
+             WS_BORDER | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP | LBS_NOINTEGRALHEIGHT | LBS_NOTIFY, LBS_SORT},
             {button, IDC_EXIT, L"終了", 263, 125, 50, 30, WS_TABSTOP, 0},
             {edit, IDC_INSTRUCTIONS, L"", 55, 190, 250, 58, instructions, WS_BORDER},
             {label, none, L"提供：Morvane株式会社", 193, 265, 120, 8, SS_RIGHT, 0},
@@ -247,6 +247,17 @@ TEST(Resources, OverwriteQuestionTemplate) {
                        {button, IDC_APPEND, L"*", 77, 43, 60, 20, WS_TABSTOP, BS_DEFPUSHBUTTON},
                        {button, IDCANCEL, L"キャンセル", 148, 43, 60, 20, BS_DEFPUSHBUTTON | WS_TABSTOP, 0},
                    });
+}
+
+TEST(Resources, AccountWindowTemplate) {
+    const DWORD text = ES_MULTILINE | ES_READONLY | WS_VSCROLL | WS_BORDER | WS_TABSTOP;
+    expectTemplate(
+        IDD_ACCOUNT_WINDOW, {frameStyles | WS_THICKFRAME, WS_MINIMIZEBOX, 360, 210, L"変換の明細", L""},
+        {
+            {edit, IDC_ACCOUNT_TEXT, L"", 7, 7, 346, 174, text, 0},
+            {button, IDC_SAVE_ACCOUNT, L"テキストとして保存", 199, 187, 87, 16, WS_TABSTOP, BS_DEFPUSHBUTTON},
+            {button, IDCANCEL, L"閉じる", 293, 187, 60, 16, BS_DEFPUSHBUTTON | WS_TABSTOP, 0},
+        });
 }
 
 TEST(Resources, IconGroupsHoldSixImagesEach) {

@@ -4,7 +4,8 @@
 // It waits for the start screen and saves start-screen.bmp, clicks
 // "利用規約に同意の上利用する", picks SOURCE.vcf with the source chooser,
 // clicks the Convert button, waits for the result lines and saves
-// main-window.bmp, then ends the program through its exit question.
+// main-window.bmp, double-clicks the account line, saves account-window.bmp
+// and closes it, then ends the program through its exit question.
 // Exit status 0 when every step succeeded.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -54,22 +55,27 @@ HWND waitForDialog(const wchar_t* title, int controlId) {
     return found;
 }
 
+// Real left clicks at a point of the screen, sent as one batch so that two
+// of them make a double-click.
+void clickAt(POINT point, int clicks) {
+    const int width = GetSystemMetrics(SM_CXSCREEN) - 1;
+    const int height = GetSystemMetrics(SM_CYSCREEN) - 1;
+    std::vector<INPUT> inputs(static_cast<std::size_t>(1 + 2 * clicks));
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+        inputs[i].type = INPUT_MOUSE;
+        inputs[i].mi.dx = MulDiv(point.x, 65535, width);
+        inputs[i].mi.dy = MulDiv(point.y, 65535, height);
+        const DWORD action = i == 0 ? MOUSEEVENTF_MOVE : i % 2 == 1 ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
+        inputs[i].mi.dwFlags = action | MOUSEEVENTF_ABSOLUTE;
+    }
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
 // A real left click at the centre of a control.
 void click(HWND control) {
     RECT rect{};
     GetWindowRect(control, &rect);
-    const int width = GetSystemMetrics(SM_CXSCREEN) - 1;
-    const int height = GetSystemMetrics(SM_CYSCREEN) - 1;
-    INPUT inputs[3] = {};
-    for (auto& input : inputs) {
-        input.type = INPUT_MOUSE;
-        input.mi.dx = MulDiv((rect.left + rect.right) / 2, 65535, width);
-        input.mi.dy = MulDiv((rect.top + rect.bottom) / 2, 65535, height);
-    }
-    inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
-    inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
-    SendInput(3, inputs, sizeof(INPUT));
+    clickAt({(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2}, 1);
 }
 
 // Moves the pointer out of the way so that no button is shown hot.
@@ -168,13 +174,34 @@ bool clickThrough(const std::wstring& source, const std::wstring& folder) {
             if (HWND question = findDialog(L"確認", IDC_OVERWRITE); question != nullptr) {
                 click(GetDlgItem(question, IDC_OVERWRITE));
             }
-            return SendMessageW(list, LB_GETCOUNT, 0, 0) >= 3 && IsWindowEnabled(GetDlgItem(main, IDC_CONVERT));
+            // The result lines and the account line below them.
+            return SendMessageW(list, LB_GETCOUNT, 0, 0) >= 4 && IsWindowEnabled(GetDlgItem(main, IDC_CONVERT));
         })) {
         return fail("the conversion did not report its result");
     }
     parkPointer();
     if (!capture(main, folder + L"\\main-window.bmp")) {
         return fail("could not capture the main window");
+    }
+
+    // The account line is the last one.
+    const auto last = SendMessageW(list, LB_GETCOUNT, 0, 0) - 1;
+    RECT line{};
+    SendMessageW(list, LB_GETITEMRECT, static_cast<WPARAM>(last), reinterpret_cast<LPARAM>(&line));
+    POINT centre{(line.left + line.right) / 2, (line.top + line.bottom) / 2};
+    ClientToScreen(list, &centre);
+    clickAt(centre, 2);
+    HWND account = waitForDialog(L"変換の明細", IDC_ACCOUNT_TEXT);
+    if (account == nullptr) {
+        return fail("the account window did not appear");
+    }
+    parkPointer();
+    if (!capture(account, folder + L"\\account-window.bmp")) {
+        return fail("could not capture the account window");
+    }
+    click(GetDlgItem(account, IDCANCEL));
+    if (!waitUntil([&] { return findDialog(L"変換の明細", 0) == nullptr; })) {
+        return fail("the account window did not close");
     }
 
     click(GetDlgItem(main, IDC_EXIT));
