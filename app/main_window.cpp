@@ -232,11 +232,10 @@ private:
 
         setBusy(true);
         try {
-            RunAccount account;
-            account.destination = destination;
-            runConversion(source, destination, *this, &account.report, platform::realFileSystem(), layout);
+            RunOutcome outcome = runConversion({source, destination, layout, Accounting::kept}, *this);
             // Below the run's own lines, and only when something was left out.
-            if (account.report.notWritten + account.report.lostSomething > 0) addAccountLine(std::move(account));
+            if (outcome.account && outcome.account->notWritten + outcome.account->lostSomething > 0)
+                addAccountLine(RunAccount{std::move(*outcome.account), destination});
         } catch (...) {
             // The run reports its own failures; whatever else went wrong must
             // not leave the window disabled.

@@ -6,7 +6,7 @@
 //   scripts/bench.sh micro [--benchmark_filter=REGEX]
 //
 // Parse/STYLE/EOL: parseVcardText over a 4 MiB book held in memory, from the
-// text to the filled contact list. CsvRows/STYLE: CsvRowWriter over the
+// text to the filled contact list. CsvRows/STYLE: writeContactRows over the
 // contacts of a 1 MiB book, every row formatted and blocked into a sink that
 // keeps nothing. The books are generated once, before any timing.
 #include <benchmark/benchmark.h>
@@ -40,31 +40,27 @@ void parse(benchmark::State& st, const std::string& text) {
 }
 
 // A destination that takes every byte and keeps none.
-class DiscardingSink : public velmora::ByteSink {
+class DiscardingFile : public velmora::platform::DestinationFile {
 public:
+    bool seekToEnd() override { return true; }
     std::size_t write(const char*, std::size_t size) override {
         written += size;
         return size;
     }
-    bool discardTail(std::size_t size) override {
+    bool discardTail(std::uint64_t size) override {
         written -= size;
         return true;
     }
-    std::size_t written = 0;
+    std::uint64_t written = 0;
 };
 
 void csvRows(benchmark::State& st, const velmora::ContactList& list) {
-    DiscardingSink sink;
-    int outputCount = 0;
-    for (auto _ : st) {
-        velmora::CsvRowWriter writer(sink);
-        outputCount = 0;
-        for (const auto& record : list.records) writer.writeContactRow(list, record, outputCount);
-        writer.finish(outputCount);
-    }
-    benchmark::DoNotOptimize(sink.written);
-    st.SetItemsProcessed(static_cast<std::int64_t>(st.iterations() * outputCount));
-    st.SetBytesProcessed(static_cast<std::int64_t>(sink.written));
+    DiscardingFile file;
+    velmora::RowsWritten rows;
+    for (auto _ : st) rows = velmora::writeContactRows(list, file);
+    benchmark::DoNotOptimize(file.written);
+    st.SetItemsProcessed(static_cast<std::int64_t>(st.iterations() * rows.written));
+    st.SetBytesProcessed(static_cast<std::int64_t>(file.written));
 }
 
 }  // namespace

@@ -169,20 +169,18 @@ int run(const std::vector<std::filesystem::path>& arguments) {
         if (!error) path = std::move(absolute);
     }
     ConsoleUserInterface ui(choice);
-    velmora::AccountReport account;
     if (check) {
-        if (velmora::checkSource(paths[0], ui, account, velmora::platform::realFileSystem(), layout) !=
-            velmora::RunResult::completed)
-            return 1;
-        velmora::platform::writeText(Stream::output, account.text);
+        const velmora::RunOutcome checked = velmora::checkSource(paths[0], layout, ui);
+        if (checked.result != velmora::RunResult::completed) return 1;
+        velmora::platform::writeText(Stream::output, checked.account->text);
         return 0;
     }
-    const velmora::RunResult result = velmora::runConversion(paths[0], paths[1], ui, report ? &account : nullptr,
-                                                             velmora::platform::realFileSystem(), layout);
+    const velmora::RunOutcome outcome = velmora::runConversion(
+        {paths[0], paths[1], layout, report ? velmora::Accounting::kept : velmora::Accounting::none}, ui);
     // The account follows the run's lines, after one empty line.
-    if (!account.text.empty()) velmora::platform::writeText(Stream::output, "\n" + account.text);
+    if (outcome.account) velmora::platform::writeText(Stream::output, "\n" + outcome.account->text);
     // A cancelled run ended normally.
-    return result == velmora::RunResult::failed ? 1 : 0;
+    return outcome.result == velmora::RunResult::failed ? 1 : 0;
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #include "conversion/conversion.h"
 
-#include <cstdio>
+#include <algorithm>
 #include <memory>
 #include <new>
 
@@ -24,25 +24,9 @@ constexpr PathChar kSeparator = std::filesystem::path::preferred_separator;
 // Longest path, in UTF-16 code units, that a run accepts.
 constexpr std::size_t kMaxPathLength = 256;
 
-class DestinationSink : public ByteSink {
-public:
-    explicit DestinationSink(platform::DestinationFile& file) : file_(file) {}
-    std::size_t write(const char* data, std::size_t size) override { return file_.write(data, size); }
-    bool discardTail(std::size_t size) override { return size == 0 || file_.discardTail(size); }
-
-private:
-    platform::DestinationFile& file_;
-};
-
 // What the run shows when the source cannot be read.
 std::string_view loadFailureText(LoadResult result) {
     return result == LoadResult::unsupportedEncoding ? messages::encodingUnsupported : messages::sourceUnreadable;
-}
-
-// Shows one line per contact line that could not be written; returns their number.
-int reportFailures(UserInterface& ui, int failures) {
-    for (int i = 0; i < failures; ++i) ui.appendMessage(messages::rowFailed);
-    return failures;
 }
 
 using Path = std::filesystem::path;
@@ -72,7 +56,7 @@ constexpr PathCheck kPathChecks[] = {
     {PathRole::destination,
      [](const Path& path, Files&) { return ascii::equalsIgnoringCase<PathChar>(extensionOf(path), ".csv"); },
      messages::destinationNotCsv},
-    {PathRole::source, [](const Path& path, Files& files) { return files.fileExists(path); }, messages::sourceMissing},
+    {PathRole::source, [](const Path& path, Files& files) { return files.exists(path); }, messages::sourceMissing},
     {PathRole::destination, [](const Path& path, Files& files) { return files.folderExists(directoryOf(path, files)); },
      messages::destinationFolderMissing},
 };
@@ -130,12 +114,14 @@ bool validatePaths(const std::filesystem::path& source, const std::filesystem::p
 
 namespace {
 
-RunResult run(const std::filesystem::path& source, const std::filesystem::path& destination, UserInterface& ui,
-              AccountReport* account, platform::FileSystem& files, Layout layout, bool& writing) {
-    platform::WriteMode mode = platform::WriteMode::createAlways;
-    if (!validatePaths(source, destination, ui, files)) return RunResult::failed;
+// What happened to the destination when a run ended early.
+enum class Destination : bool { untouched, written };
 
-    if (files.fileExists(destination)) {
+RunOutcome run(const RunRequest& request, UserInterface& ui, platform::FileSystem& files, Destination& destination) {
+    platform::WriteMode mode = platform::WriteMode::createAlways;
+    if (!validatePaths(request.source, request.destination, ui, files)) return {RunResult::failed, {}};
+
+    if (files.exists(request.destination)) {
         switch (ui.askOverwriteOrAppend()) {
         case OverwriteChoice::overwrite:
             break;
@@ -143,86 +129,79 @@ RunResult run(const std::filesystem::path& source, const std::filesystem::path& 
             mode = platform::WriteMode::openAlways;
             break;
         case OverwriteChoice::cancel:
-            return RunResult::cancelled;
+            return {RunResult::cancelled, {}};
         }
     }
     ui.appendMessage(messages::converting);
 
     Account facts;
     ContactList list;
-    list.useLayout(layout);
-    if (account != nullptr) list.keepAccount(&facts);
-    const LoadResult loaded = loadSourceFile(source, list, files);
+    list.useLayout(request.layout);
+    if (request.accounting == Accounting::kept) list.keepAccount(&facts);
+    const LoadResult loaded = loadSourceFile(request.source, list, files);
     if (loaded != LoadResult::loaded) {
         ui.showError(loadFailureText(loaded));
         ui.appendMessage(messages::failed);
-        return RunResult::failed;
+        return {RunResult::failed, {}};
     }
 
-    std::unique_ptr<platform::DestinationFile> file = openAtEnd(destination, mode, files);
+    std::unique_ptr<platform::DestinationFile> file = openAtEnd(request.destination, mode, files);
     if (!file) {
         ui.showError(messages::destinationUnwritable);
         ui.appendMessage(messages::failed);
-        return RunResult::failed;
+        return {RunResult::failed, {}};
     }
-    writing = true;
-    DestinationSink sink(*file);
-    if (mode != platform::WriteMode::openAlways && writeCsvHeader(sink) != Success) {
+    destination = Destination::written;
+    if (mode != platform::WriteMode::openAlways && writeCsvHeader(*file) != WriteResult::written) {
         file.reset();
         ui.appendMessage(messages::headerFailed);
-        return RunResult::failed;
+        return {RunResult::failed, {}};
     }
 
-    int inputCount = 0;
-    int outputCount = 0;
-    int rowFailures = 0;
-    CsvRowWriter writer(sink);
-    for (const ContactRecord& record : list.records) {
-        if (record.complete) ++inputCount;
-        rowFailures += reportFailures(ui, writer.writeContactRow(list, record, outputCount));
-    }
-    rowFailures += reportFailures(ui, writer.finish(outputCount));
-    if (account != nullptr) *account = describeAccount(list, facts);
+    const RowsWritten rows = writeContactRows(list, *file);
+    for (std::size_t i = 0; i < rows.failed; ++i) ui.appendMessage(messages::rowFailed);
+    const auto input = static_cast<std::size_t>(
+        std::count_if(list.records.begin(), list.records.end(), [](const ContactRecord& r) { return r.complete; }));
+    RunOutcome outcome{RunResult::completed, {}};
+    if (request.accounting == Accounting::kept) outcome.account = describeAccount(list, facts);
 
-    if (list.empty() || outputCount == 0) {
+    if (list.empty() || rows.written == 0) {
         ui.appendMessage(messages::nothingToOutput);
     } else {
         ui.appendMessage(messages::completed);
-        char counts[256];
-        std::snprintf(counts, sizeof counts, messages::countsFormat, inputCount, outputCount);
-        ui.appendMessage(counts);
+        ui.appendMessage(messages::counts(input, rows.written));
     }
     file.reset();
     // Contacts that could not be written make the run a failed one, even
     // though it went on with the others.
-    return rowFailures == 0 ? RunResult::completed : RunResult::failed;
+    if (rows.failed != 0) outcome.result = RunResult::failed;
+    return outcome;
 }
 
 }  // namespace
 
-RunResult runConversion(const std::filesystem::path& source, const std::filesystem::path& destination,
-                        UserInterface& ui, AccountReport* account, platform::FileSystem& files, Layout layout) {
-    bool writing = false;
+RunOutcome runConversion(const RunRequest& request, UserInterface& ui, platform::FileSystem& files) {
+    Destination destination = Destination::untouched;
     try {
-        return run(source, destination, ui, account, files, layout, writing);
+        return run(request, ui, files, destination);
     } catch (const std::exception&) {
         // Memory ran out outside the reader and the writer (a path, a message
         // text). Before the destination was touched this is a source that
         // could not be read, as when the reader itself runs out of memory;
         // the run ends as failed and says so if it still can.
         try {
-            if (!writing) ui.showError(messages::sourceUnreadable);
+            if (destination == Destination::untouched) ui.showError(messages::sourceUnreadable);
             ui.appendMessage(messages::failed);
         } catch (const std::exception&) {
         }
-        return RunResult::failed;
+        return {RunResult::failed, {}};
     }
 }
 
-RunResult checkSource(const std::filesystem::path& source, UserInterface& ui, AccountReport& account,
-                      platform::FileSystem& files, Layout layout) {
+RunOutcome checkSource(const std::filesystem::path& source, Layout layout, UserInterface& ui,
+                       platform::FileSystem& files) {
     try {
-        if (!checkPaths(source, nullptr, ui, files)) return RunResult::failed;
+        if (!checkPaths(source, nullptr, ui, files)) return {RunResult::failed, {}};
         Account facts;
         ContactList list;
         list.useLayout(layout);
@@ -230,14 +209,13 @@ RunResult checkSource(const std::filesystem::path& source, UserInterface& ui, Ac
         const LoadResult loaded = loadSourceFile(source, list, files);
         if (loaded != LoadResult::loaded) {
             ui.showError(loadFailureText(loaded));
-            return RunResult::failed;
+            return {RunResult::failed, {}};
         }
-        account = describeAccount(list, facts);
-        return RunResult::completed;
+        return {RunResult::completed, describeAccount(list, facts)};
     } catch (const std::exception&) {
         // Memory ran out while the account was written.
         ui.showError(messages::sourceUnreadable);
-        return RunResult::failed;
+        return {RunResult::failed, {}};
     }
 }
 

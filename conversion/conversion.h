@@ -3,15 +3,15 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "conversion/report.h"
 #include "platform/files.h"
 #include "vcard/contact.h"
 
 namespace velmora {
-
-struct AccountReport;  // conversion/report.h
 
 enum class OverwriteChoice { overwrite, append, cancel };
 
@@ -36,19 +36,35 @@ enum class RunResult {
     failed,     // the run failed, or some contact lines could not be written
 };
 
-// Converts `source` into `destination`, both reached through `files`, in
-// `layout`. With `account`, a run that wrote its contact lines leaves there
-// the account of what the CSV file leaves out (see describeAccount); it is left alone otherwise.
-RunResult runConversion(const std::filesystem::path& source, const std::filesystem::path& destination,
-                        UserInterface& ui, AccountReport* account = nullptr,
-                        platform::FileSystem& files = platform::realFileSystem(), Layout layout = Layout::classic);
+// Whether a run keeps the account of what the CSV file leaves out.
+enum class Accounting : bool { none, kept };
+
+// What a conversion run is asked to do.
+struct RunRequest {
+    std::filesystem::path source;
+    std::filesystem::path destination;
+    Layout layout = Layout::classic;
+    Accounting accounting = Accounting::none;
+};
+
+// How a run or a check ended, and the account when one was kept: by a run
+// that wrote its contact lines, or by a check that read the source.
+struct RunOutcome {
+    RunResult result;
+    std::optional<AccountReport> account;
+};
+
+// Converts the request's source into its destination, both reached through
+// `files`.
+RunOutcome runConversion(const RunRequest& request, UserInterface& ui,
+                         platform::FileSystem& files = platform::realFileSystem());
 
 // Reads the source as a run does, with the run's checks of the source path,
-// in `layout` and writes nothing: `completed` with the account of what a conversion would
-// leave out in `account`; `failed` when the source cannot be read, the reason
-// shown through `ui.showError` in the run's words.
-RunResult checkSource(const std::filesystem::path& source, UserInterface& ui, AccountReport& account,
-                      platform::FileSystem& files = platform::realFileSystem(), Layout layout = Layout::classic);
+// in `layout`, and writes nothing: `completed` with the account of what a
+// conversion would leave out; `failed` when the source cannot be read, the
+// reason shown through `ui.showError` in the run's words.
+RunOutcome checkSource(const std::filesystem::path& source, Layout layout, UserInterface& ui,
+                       platform::FileSystem& files = platform::realFileSystem());
 
 // True when the run may proceed; otherwise the reason has been shown.
 bool validatePaths(const std::filesystem::path& source, const std::filesystem::path& destination, UserInterface& ui,

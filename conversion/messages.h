@@ -1,6 +1,7 @@
 // The texts a conversion run shows, exactly as the user sees them.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace velmora::messages {
@@ -25,7 +26,13 @@ inline constexpr std::string_view headerFailed = "ヘッダ情報のCSV出力に
 inline constexpr std::string_view rowFailed = "vCard情報のCSV出力に失敗しました。";
 inline constexpr std::string_view nothingToOutput = "出力対象データが1件もありませんでした。";
 inline constexpr std::string_view completed = "変換が完了しました。";
-// printf format of the counts line: input count, then output count.
-inline constexpr const char* countsFormat = "入力データ：%d件、　出力データ：%d件";
+// The counts line: contacts read (complete blocks), then contact lines
+// written, each in place of one "%d".
+inline constexpr std::string_view countsFormat = "入力データ：%d件、　出力データ：%d件";
+inline std::string counts(std::size_t input, std::size_t output) {
+    std::string text(countsFormat);
+    for (const std::size_t n : {input, output}) text.replace(text.find("%d"), 2, std::to_string(n));
+    return text;
+}
 
 }  // namespace velmora::messages

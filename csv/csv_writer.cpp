@@ -6,6 +6,7 @@
 #include <new>
 #include <optional>
 #include <stdexcept>
+#include <vector>
 
 #include "platform/shift_jis.h"
 
@@ -215,12 +216,21 @@ std::string_view csvHeader() {
     return header;
 }
 
-int writeCsvHeader(ByteSink& sink) {
+namespace {
+
+// Takes a failed write's bytes back out; nothing to take when none arrived.
+void takeBack(platform::DestinationFile& file, std::size_t count) {
+    if (count != 0) file.discardTail(count);
+}
+
+}  // namespace
+
+WriteResult writeCsvHeader(platform::DestinationFile& file) {
     const std::string_view header = csvHeader();
-    const std::size_t written = sink.write(header.data(), header.size());
-    if (written == header.size()) return Success;
-    sink.discardTail(written);
-    return WriteFailed;
+    const std::size_t written = file.write(header.data(), header.size());
+    if (written == header.size()) return WriteResult::written;
+    takeBack(file, written);
+    return WriteResult::failed;
 }
 
 bool isExportable(const ContactRecord& record) {
@@ -313,60 +323,81 @@ void formatContactRow(const ContactList& list, const ContactRecord& record, std:
     appendContactRow(list, record, row);
 }
 
-CsvRowWriter::CsvRowWriter(ByteSink& sink, std::size_t blockSize) : sink_(sink), blockSize_(blockSize) {}
+namespace {
 
-int CsvRowWriter::writeContactRow(const ContactList& list, const ContactRecord& record, int& outputCount) {
-    if (!isExportable(record)) return 0;
-    const std::size_t before = block_.size();
-    bool queued = false;
-    try {
-        rowEnds_.push_back(before);
-        queued = true;
-        appendContactRow(list, record, block_);
-        rowEnds_.back() = block_.size();
-    } catch (const std::exception&) {  // memory ran out
-        // This line could not be made: nothing of it stays queued, and the
-        // lines before and after it are not disturbed.
-        if (queued) rowEnds_.pop_back();
-        block_.resize(before);
-        return 1;
-    }
-    return block_.size() >= blockSize_ ? flush(outputCount) : 0;
-}
+// Queues contact lines into one block and writes the block when it is full.
+class RowWriter {
+public:
+    RowWriter(platform::DestinationFile& file, std::size_t blockSize) : file_(file), blockSize_(blockSize) {}
 
-int CsvRowWriter::finish(int& outputCount) {
-    return flush(outputCount);
-}
-
-int CsvRowWriter::flush(int& outputCount) {
-    int failures = 0;
-    const std::size_t written = block_.empty() ? 0 : sink_.write(block_.data(), block_.size());
-    std::size_t start = 0;
-    bool stopped = false;  // the line in which the block write stopped is behind us
-    for (const std::size_t end : rowEnds_) {
-        if (end <= written) {
-            ++outputCount;
-        } else if (!stopped) {
-            stopped = true;
-            ++failures;
-            sink_.discardTail(written - start);
-        } else {
-            // After a failure each line is written by itself, as if no block
-            // had been used, so that every line has its own outcome.
-            const std::size_t length = end - start;
-            const std::size_t done = sink_.write(block_.data() + start, length);
-            if (done == length) {
-                ++outputCount;
-            } else {
-                ++failures;
-                sink_.discardTail(done);
-            }
+    void add(const ContactList& list, const ContactRecord& record) {
+        const std::size_t before = block_.size();
+        bool queued = false;
+        try {
+            rowEnds_.push_back(before);
+            queued = true;
+            appendContactRow(list, record, block_);
+            rowEnds_.back() = block_.size();
+        } catch (const std::exception&) {  // memory ran out
+            // This line could not be made: nothing of it stays queued, and the
+            // lines before and after it are not disturbed.
+            if (queued) rowEnds_.pop_back();
+            block_.resize(before);
+            ++rows_.failed;
+            return;
         }
-        start = end;
+        if (block_.size() >= blockSize_) flush();
     }
-    block_.clear();
-    rowEnds_.clear();
-    return failures;
+
+    RowsWritten finish() {
+        flush();
+        return rows_;
+    }
+
+private:
+    void flush() {
+        const std::size_t written = block_.empty() ? 0 : file_.write(block_.data(), block_.size());
+        std::size_t start = 0;
+        bool stopped = false;  // the line in which the block write stopped is behind us
+        for (const std::size_t end : rowEnds_) {
+            if (end <= written) {
+                ++rows_.written;
+            } else if (!stopped) {
+                stopped = true;
+                ++rows_.failed;
+                takeBack(file_, written - start);
+            } else {
+                // After a failure each line is written by itself, as if no
+                // block had been used, so that every line has its own outcome.
+                const std::size_t length = end - start;
+                const std::size_t done = file_.write(block_.data() + start, length);
+                if (done == length) {
+                    ++rows_.written;
+                } else {
+                    ++rows_.failed;
+                    takeBack(file_, done);
+                }
+            }
+            start = end;
+        }
+        block_.clear();
+        rowEnds_.clear();
+    }
+
+    platform::DestinationFile& file_;
+    std::size_t blockSize_;
+    std::string block_;
+    std::vector<std::size_t> rowEnds_;  // end offset of each queued line
+    RowsWritten rows_;
+};
+
+}  // namespace
+
+RowsWritten writeContactRows(const ContactList& list, platform::DestinationFile& file, std::size_t blockSize) {
+    RowWriter writer(file, blockSize);
+    for (const ContactRecord& record : list.records)
+        if (isExportable(record)) writer.add(list, record);
+    return writer.finish();
 }
 
 }  // namespace velmora

@@ -252,7 +252,7 @@ void checkConversion(const std::filesystem::path& source, const std::filesystem:
     allocations = 0;
     failAt = 0;
     armed = true;
-    const RunResult expected = runConversion(source, destination, reference);
+    const RunResult expected = runConversion({source, destination}, reference).result;
     armed = false;
     const long long total = allocations;
     const std::string referenceCsv = readFile(destination);
@@ -266,7 +266,7 @@ void checkConversion(const std::filesystem::path& source, const std::filesystem:
         armed = true;
         RunResult result = RunResult::completed;
         try {
-            result = runConversion(source, destination, ui);
+            result = runConversion({source, destination}, ui).result;
         } catch (const std::exception& e) {
             armed = false;
             fail(source.filename().string() + ": allocation " + std::to_string(n) +

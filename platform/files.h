@@ -13,11 +13,6 @@
 
 namespace velmora::platform {
 
-// What other programs may do with a file while it is open here.
-enum class Sharing {
-    none,  // nothing: no cooperating program can open it for reading or writing
-};
-
 enum class WriteMode {
     createAlways,  // create the file, or truncate an existing one
     openAlways,    // create the file, or keep an existing one's content
@@ -55,15 +50,18 @@ public:
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
-    // Nothing when the file is missing, not accessible, a folder, or open
-    // elsewhere in a way `sharing` does not allow.
-    virtual std::unique_ptr<SourceFile> openSource(const std::filesystem::path& path, Sharing sharing) = 0;
+    // Opened with no sharing: while it is open, no cooperating program can
+    // open it for reading or writing. Nothing when the file is missing, not
+    // accessible, a folder, or open elsewhere.
+    virtual std::unique_ptr<SourceFile> openSource(const std::filesystem::path& path) = 0;
     // With no sharing. Nothing when the file cannot be opened or created (a
     // folder, a missing folder, no permission, open elsewhere); a file open
     // elsewhere is never truncated.
     virtual std::unique_ptr<DestinationFile> openDestination(const std::filesystem::path& path, WriteMode mode) = 0;
-    // True when a status query on the path succeeds (file or folder).
-    virtual bool fileExists(const std::filesystem::path& path) = 0;
+    // True when there is a file or a folder at `path` (a status query on it
+    // succeeds): a run asks before it reads a source or overwrites a
+    // destination, and a folder there is refused when it is opened.
+    virtual bool exists(const std::filesystem::path& path) = 0;
     // True when `folder` is a folder: a search for its entries finds a first
     // one, or, for the root of an empty drive, which holds no entry at all,
     // the folder's own status says so. The empty path stands for the root

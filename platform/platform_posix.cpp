@@ -112,7 +112,7 @@ public:
 // of memory leaves no file open or created.
 class PosixFileSystem final : public FileSystem {
 public:
-    std::unique_ptr<SourceFile> openSource(const std::filesystem::path& path, Sharing) override {
+    std::unique_ptr<SourceFile> openSource(const std::filesystem::path& path) override {
         auto file = std::make_unique<PosixSourceFile>();
         if (!file->fd.take(openLocked(path, O_RDONLY))) return nullptr;
         return file;
@@ -130,7 +130,7 @@ public:
         return file;
     }
 
-    bool fileExists(const std::filesystem::path& path) override {
+    bool exists(const std::filesystem::path& path) override {
         struct stat st {};
         return ::stat(path.c_str(), &st) == 0;
     }

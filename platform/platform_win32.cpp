@@ -163,7 +163,7 @@ public:
 // of memory leaves no file open or created.
 class Win32FileSystem final : public FileSystem {
 public:
-    std::unique_ptr<SourceFile> openSource(const std::filesystem::path& path, Sharing) override {
+    std::unique_ptr<SourceFile> openSource(const std::filesystem::path& path) override {
         // No sharing: as long as the file is open here, every other open of it
         // for reading or writing fails, so it cannot change while it is read.
         auto file = std::make_unique<Win32SourceFile>();
@@ -182,7 +182,7 @@ public:
         return file;
     }
 
-    bool fileExists(const std::filesystem::path& path) override {
+    bool exists(const std::filesystem::path& path) override {
         struct _stat64i32 status {};
         return _wstat64i32(path.c_str(), &status) == 0;
     }

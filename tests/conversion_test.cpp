@@ -100,7 +100,7 @@ struct Fixture {
 
     RunResult convert(std::string_view sourceBytes) {
         test::writeFile(source, sourceBytes);
-        return runConversion(source, destination, ui);
+        return runConversion({source, destination}, ui).result;
     }
 };
 
@@ -185,9 +185,9 @@ TEST(RunConversion, ReportsSourceFailures) {
     {
         Fixture run;
         test::writeFile(run.source, kCard);
-        const auto holder = platform::realFileSystem().openSource(run.source, platform::Sharing::none);
+        const auto holder = platform::realFileSystem().openSource(run.source);
         ASSERT_TRUE(holder);
-        EXPECT_EQ(runConversion(run.source, run.destination, run.ui), RunResult::failed);
+        EXPECT_EQ(runConversion({run.source, run.destination}, run.ui).result, RunResult::failed);
         EXPECT_EQ(run.ui.errors, Strings{std::string(messages::sourceUnreadable)});
         EXPECT_EQ(run.ui.messages, (Strings{"変換処理中...", "変換処理に失敗しました。"}));
         EXPECT_FALSE(std::filesystem::exists(run.destination));
@@ -216,7 +216,7 @@ TEST(RunConversion, ReportsADestinationThatIsAFolder) {
 
 TEST(RunConversion, ValidationFailureReportsOnlyTheReason) {
     Fixture run;
-    EXPECT_EQ(runConversion(run.dir / "missing.vcf", run.destination, run.ui), RunResult::failed);
+    EXPECT_EQ(runConversion({run.dir / "missing.vcf", run.destination}, run.ui).result, RunResult::failed);
     EXPECT_EQ(run.ui.errors, Strings{std::string(messages::sourceMissing)});
     EXPECT_TRUE(run.ui.messages.empty());
 }

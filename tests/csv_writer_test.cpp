@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/fake_file_system.h"
 #include "tests/test_support.h"
 
 namespace velmora {
@@ -64,23 +65,6 @@ const std::pair<Field, int> kFieldColumns[] = {
     {Field::notes, 58},
 };
 
-class StringSink : public ByteSink {
-public:
-    std::string bytes;
-    std::size_t capacity = SIZE_MAX;  // the destination fills up after this many bytes
-    int writes = 0;
-    std::size_t write(const char* data, std::size_t size) override {
-        ++writes;
-        const std::size_t n = std::min(size, capacity - bytes.size());
-        bytes.append(data, n);
-        return n;
-    }
-    bool discardTail(std::size_t size) override {
-        bytes.resize(bytes.size() - size);
-        return true;
-    }
-};
-
 struct Fixture {
     ContactList list;
     ContactRecord& add(std::initializer_list<std::pair<Field, std::string_view>> fields, bool complete = true) {
@@ -101,13 +85,13 @@ TEST(CsvHeader, HoldsTheNinetyFiveColumnNamesInShiftJis) {
     EXPECT_EQ(csvHeader(), expected);
     EXPECT_EQ(csvHeader().size(), 1130u);
     EXPECT_EQ(std::count(csvHeader().begin(), csvHeader().end(), ','), 94);
-    StringSink sink;
-    EXPECT_EQ(writeCsvHeader(sink), 0);
-    EXPECT_EQ(sink.bytes, expected);
-    StringSink full;
-    full.capacity = 10;
-    EXPECT_EQ(writeCsvHeader(full), -3);
-    EXPECT_EQ(full.bytes, "");  // no part of a header
+    test::FakeFileSystem files;
+    EXPECT_EQ(writeCsvHeader(*files.destination()), WriteResult::written);
+    EXPECT_EQ(files.destinationBytes(), expected);
+    test::FakeFileSystem full;
+    full.freeSpace = 10;
+    EXPECT_EQ(writeCsvHeader(*full.destination()), WriteResult::failed);
+    EXPECT_EQ(full.destinationBytes(), "");  // no part of a header
 }
 
 TEST(ContactRow, EveryFieldLandsInItsColumn) {
@@ -174,58 +158,48 @@ TEST(IsExportable, NeedsCompleteSupportedAndSomeField) {
     EXPECT_FALSE(isExportable(unsupported));
 }
 
-TEST(CsvRowWriter, WritesExportableRowsInBlocks) {
+TEST(WriteContactRows, WritesExportableRowsInBlocks) {
     Fixture f;
     f.add({{Field::fullName, "a"}});
     f.add({{Field::fullName, "b"}}, false);
     f.add({{Field::fullName, "c"}});
-    StringSink sink;
-    CsvRowWriter writer(sink);
-    int count = 0;
-    for (const auto& record : f.list.records) EXPECT_EQ(writer.writeContactRow(f.list, record, count), 0);
-    EXPECT_EQ(writer.finish(count), 0);
-    EXPECT_EQ(count, 2);
-    EXPECT_EQ(sink.bytes, csvRow({{1, "a"}}) + csvRow({{1, "c"}}));
-    EXPECT_EQ(sink.writes, 1);
+    test::FakeFileSystem files;
+    const RowsWritten rows = writeContactRows(f.list, *files.destination());
+    EXPECT_EQ(rows.written, 2u);
+    EXPECT_EQ(rows.failed, 0u);
+    EXPECT_EQ(files.destinationBytes(), csvRow({{1, "a"}}) + csvRow({{1, "c"}}));
+    EXPECT_EQ(files.writeCalls, 1u);
 }
 
-TEST(CsvRowWriter, EachRowSucceedsOrFailsByItself) {
+TEST(WriteContactRows, EachRowSucceedsOrFailsByItself) {
     Fixture f;
     for (const char* name : {"a", "b", "c", "d"}) f.add({{Field::fullName, name}});
     const std::size_t rowSize = csvRow({{1, "a"}}).size();
-    for (std::size_t capacity : {0 * rowSize, rowSize, rowSize + 5, 2 * rowSize, 4 * rowSize}) {
+    for (std::size_t room : {0 * rowSize, rowSize, rowSize + 5, 2 * rowSize, 4 * rowSize}) {
         for (std::size_t block : {std::size_t{1}, std::size_t{1} << 20}) {
-            StringSink sink;
-            sink.capacity = capacity;
-            CsvRowWriter writer(sink, block);
-            int count = 0;
-            int failures = 0;
-            for (const auto& record : f.list.records) failures += writer.writeContactRow(f.list, record, count);
-            failures += writer.finish(count);
-            const int whole = static_cast<int>(capacity / rowSize);
-            EXPECT_EQ(count, whole) << capacity << " " << block;
-            EXPECT_EQ(failures, 4 - whole) << capacity << " " << block;
+            test::FakeFileSystem files;
+            files.freeSpace = room;
+            const RowsWritten rows = writeContactRows(f.list, *files.destination(), block);
+            const std::size_t whole = room / rowSize;
+            EXPECT_EQ(rows.written, whole) << room << " " << block;
+            EXPECT_EQ(rows.failed, 4 - whole) << room << " " << block;
             // What stays is the whole rows in order; no part of a failed one.
             const std::string all = csvRow({{1, "a"}}) + csvRow({{1, "b"}}) + csvRow({{1, "c"}}) + csvRow({{1, "d"}});
-            EXPECT_EQ(sink.bytes, all.substr(0, whole * rowSize));
+            EXPECT_EQ(files.destinationBytes(), all.substr(0, whole * rowSize));
         }
     }
 }
 
-TEST(CsvRowWriter, AShorterLineAfterAFailedOneStillFitsWhole) {
+TEST(WriteContactRows, AShorterLineAfterAFailedOneStillFitsWhole) {
     Fixture f;
     f.add({{Field::fullName, "long name"}});
     f.add({{Field::fullName, "s"}});
-    StringSink sink;
-    sink.capacity = csvRow({{1, "s"}}).size() + 3;
-    CsvRowWriter writer(sink);
-    int count = 0;
-    int failures = 0;
-    for (const auto& record : f.list.records) failures += writer.writeContactRow(f.list, record, count);
-    failures += writer.finish(count);
-    EXPECT_EQ(failures, 1);
-    EXPECT_EQ(count, 1);
-    EXPECT_EQ(sink.bytes, csvRow({{1, "s"}}));
+    test::FakeFileSystem files;
+    files.freeSpace = csvRow({{1, "s"}}).size() + 3;
+    const RowsWritten rows = writeContactRows(f.list, *files.destination());
+    EXPECT_EQ(rows.failed, 1u);
+    EXPECT_EQ(rows.written, 1u);
+    EXPECT_EQ(files.destinationBytes(), csvRow({{1, "s"}}));
 }
 
 }  // namespace

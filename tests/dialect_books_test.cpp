@@ -11,6 +11,7 @@
 #include "book_generator.h"
 #include "csv/csv_writer.h"
 #include "platform/platform.h"
+#include "tests/fake_file_system.h"
 #include "tests/test_support.h"
 #include "vcard/loader.h"
 
@@ -67,29 +68,14 @@ std::string withoutNewlyReadLines(std::string_view text) {
     return kept;
 }
 
-class StringSink : public ByteSink {
-public:
-    std::string bytes;
-    std::size_t write(const char* data, std::size_t size) override {
-        bytes.append(data, size);
-        return size;
-    }
-    bool discardTail(std::size_t size) override {
-        bytes.resize(bytes.size() - size);
-        return true;
-    }
-};
-
 std::string csvOf(std::string_view text) {
     ContactList list;
     parseVcardText(text, list);
-    StringSink sink;
-    writeCsvHeader(sink);
-    CsvRowWriter writer(sink);
-    int written = 0;
-    for (const ContactRecord& record : list.records) writer.writeContactRow(list, record, written);
-    writer.finish(written);
-    return sink.bytes;
+    test::FakeFileSystem files;
+    const auto file = files.destination();
+    writeCsvHeader(*file);
+    writeContactRows(list, *file);
+    return files.destinationBytes();
 }
 
 // FNV-1a, 64 bits: enough to hold the bytes of a whole CSV file against.

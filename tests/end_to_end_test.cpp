@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "conversion/conversion.h"
+#include "conversion/messages.h"
 #include "conversion/report.h"
 #include "csv/csv_writer.h"
 #include "tests/test_support.h"
@@ -32,7 +33,7 @@ Outcome convert(const std::filesystem::path& source, Layout layout = Layout::cla
     std::filesystem::copy_file(source, copy);
     const auto destination = dir / "out.csv";
     test::RecordingUi ui;
-    runConversion(copy, destination, ui, nullptr, platform::realFileSystem(), layout);
+    runConversion({copy, destination, layout}, ui);
     return {test::readFile(destination), ui.messages, ui.errors};
 }
 
@@ -47,8 +48,7 @@ std::string csvFile(std::initializer_list<Columns> rows) {
 }
 
 Strings completed(int input, int output) {
-    return {"変換処理中...", "変換が完了しました。",
-            "入力データ：" + std::to_string(input) + "件、　出力データ：" + std::to_string(output) + "件"};
+    return {"変換処理中...", "変換が完了しました。", messages::counts(input, output)};
 }
 
 // Reports the first line and column where two CSV files differ.
@@ -183,10 +183,12 @@ TEST(EndToEnd, RunLeavesTheAccountOfItsSourceWithItsTwoNumbers) {
         SCOPED_TRACE(c.source.string());
         test::TempDir dir;
         test::RecordingUi ui;
-        AccountReport checked;
-        ASSERT_EQ(checkSource(c.source, ui, checked), RunResult::completed);
-        AccountReport run;
-        ASSERT_EQ(runConversion(c.source, dir / "out.csv", ui, &run), RunResult::completed);
+        const RunOutcome check = checkSource(c.source, Layout::classic, ui);
+        ASSERT_EQ(check.result, RunResult::completed);
+        const RunOutcome conversion = runConversion({c.source, dir / "out.csv", Layout::classic, Accounting::kept}, ui);
+        ASSERT_EQ(conversion.result, RunResult::completed);
+        const AccountReport& checked = *check.account;
+        const AccountReport& run = *conversion.account;
         EXPECT_EQ(run.text, checked.text);
         EXPECT_EQ(run.notWritten, c.notWritten);
         EXPECT_EQ(run.lostSomething, c.lostSomething);

@@ -43,6 +43,7 @@ public:
     }
 
     std::size_t write(const char* data, std::size_t count) override {
+        ++files_.writeCalls;
         const std::size_t n = files_.claim(file_, position_, count);
         file_.bytes.replace(position_, n, data, n);
         position_ += n;
@@ -75,6 +76,11 @@ FakeFileSystem::File& FakeFileSystem::addFile(const std::filesystem::path& path,
     return file;
 }
 
+std::unique_ptr<platform::DestinationFile> FakeFileSystem::destination() {
+    addFolder(kDestinationPath.parent_path());
+    return openDestination(kDestinationPath, platform::WriteMode::createAlways);
+}
+
 void FakeFileSystem::remove(const std::filesystem::path& path) {
     files_.erase(path);
     folders_.erase(path);
@@ -89,7 +95,7 @@ bool FakeFileSystem::isFolder(const std::filesystem::path& path) const {
     return folders_.contains(path);
 }
 
-std::unique_ptr<platform::SourceFile> FakeFileSystem::openSource(const std::filesystem::path& path, platform::Sharing) {
+std::unique_ptr<platform::SourceFile> FakeFileSystem::openSource(const std::filesystem::path& path) {
     const File* found = file(path);
     if (found == nullptr || found->held) return nullptr;
     return std::make_unique<FakeSourceFile>(*found);
@@ -107,7 +113,7 @@ std::unique_ptr<platform::DestinationFile> FakeFileSystem::openDestination(const
     return std::make_unique<FakeDestinationFile>(*this, file);
 }
 
-bool FakeFileSystem::fileExists(const std::filesystem::path& path) {
+bool FakeFileSystem::exists(const std::filesystem::path& path) {
     return file(path) != nullptr || isFolder(path);
 }
 

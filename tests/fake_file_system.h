@@ -36,22 +36,28 @@ public:
     // Bytes the disk can still take: a file that grows uses them up, one that
     // is truncated gives them back. Nothing for a disk that never fills.
     std::optional<std::uint64_t> freeSpace;
+    // Calls of write() on any destination so far.
+    std::size_t writeCalls = 0;
 
     // A folder, in place of a file of that name.
     void addFolder(const std::filesystem::path& folder);
     // A file, in place of one of that name.
     File& addFile(const std::filesystem::path& path, std::string_view bytes);
+    // A destination opened in a folder of its own, for tests of what is
+    // written into it: it must be the only file opened this way.
+    std::unique_ptr<platform::DestinationFile> destination();
+    const std::string& destinationBytes() const { return file(kDestinationPath)->bytes; }
+    static inline const std::filesystem::path kDestinationPath = "/written/out.csv";
     // Takes away the file or folder `path`, not what a folder holds.
     void remove(const std::filesystem::path& path);
     // The file at `path`, or null when there is none.
     const File* file(const std::filesystem::path& path) const;
     bool isFolder(const std::filesystem::path& path) const;
 
-    std::unique_ptr<platform::SourceFile> openSource(const std::filesystem::path& path,
-                                                     platform::Sharing sharing) override;
+    std::unique_ptr<platform::SourceFile> openSource(const std::filesystem::path& path) override;
     std::unique_ptr<platform::DestinationFile> openDestination(const std::filesystem::path& path,
                                                                platform::WriteMode mode) override;
-    bool fileExists(const std::filesystem::path& path) override;
+    bool exists(const std::filesystem::path& path) override;
     bool folderExists(const std::filesystem::path& folder) override;
 
 private:

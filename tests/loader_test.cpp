@@ -159,7 +159,7 @@ TEST(LoadSourceFile, MissingOrLockedSourceFailsToOpen) {
 
     const auto path = dir / "book.vcf";
     test::writeFile(path, kCard);
-    auto holder = platform::realFileSystem().openSource(path, platform::Sharing::none);
+    auto holder = platform::realFileSystem().openSource(path);
     ASSERT_TRUE(holder);
     EXPECT_EQ(loadSourceFile(path, list), LoadResult::openFailed);
     holder.reset();

@@ -34,7 +34,7 @@ std::string row(std::string_view name) {
     return test::csvRow({{1, std::string(name)}});
 }
 
-// Three contacts whose lines are 101 bytes each, after a header of 1130.
+// Three contacts whose lines are 101 bytes each, after the header.
 const std::string kBook = card("one") + card("two") + card("six");
 const std::string kHeader(csvHeader());
 // What an earlier conversion left.
@@ -48,8 +48,7 @@ const std::string kUnreadable = RecordingUi::shownError(messages::sourceUnreadab
 const std::string kUnwritable = RecordingUi::shownError(messages::destinationUnwritable);
 const std::string kQuestion(RecordingUi::kQuestion);
 std::string counts(int input, int output) {
-    return RecordingUi::listed("入力データ：" + std::to_string(input) + "件、　出力データ：" + std::to_string(output) +
-                               "件");
+    return RecordingUi::listed(messages::counts(input, output));
 }
 
 struct Case {
@@ -71,7 +70,7 @@ void expectRun(const Case& c) {
     const FakeFileSystem::File* source = files.file(kSource);
     const std::optional<std::string> sourceBefore = source ? std::optional(source->bytes) : std::nullopt;
 
-    EXPECT_EQ(runConversion(kSource, kDestination, ui, nullptr, files), c.result);
+    EXPECT_EQ(runConversion({kSource, kDestination}, ui, files).result, c.result);
     EXPECT_EQ(ui.calls, c.calls);
     const FakeFileSystem::File* destination = files.file(kDestination);
     EXPECT_EQ(destination ? std::optional(destination->bytes) : std::nullopt, c.after);
@@ -159,12 +158,12 @@ TEST(RunFaults, WritesThatFailOrFillTheDisk) {
         // The line in which the write stopped is taken back out; the next
         // fails as well.
         {"a write that fails 40 bytes into the second line",
-         [](FakeFileSystem& files, RecordingUi&) { files.writeFailsAfter = 1130 + 101 + 40; },
+         [](FakeFileSystem& files, RecordingUi&) { files.writeFailsAfter = kHeader.size() + 101 + 40; },
          RunResult::failed,
          {kConverting, kRowFailed, kRowFailed, kCompleted, counts(3, 1)},
          kHeader + row("one")},
         {"a disk full 40 bytes into the second line",
-         [](FakeFileSystem& files, RecordingUi&) { files.freeSpace = 1130 + 101 + 40; },
+         [](FakeFileSystem& files, RecordingUi&) { files.freeSpace = kHeader.size() + 101 + 40; },
          RunResult::failed,
          {kConverting, kRowFailed, kRowFailed, kCompleted, counts(3, 1)},
          kHeader + row("one")},
@@ -191,7 +190,7 @@ TEST(RunFaults, WritesThatFailOrFillTheDisk) {
         {"a disk full on a long line, a short one after it",
          [](FakeFileSystem& files, RecordingUi&) {
              files.addFile(kSource, card("one") + card(std::string(40, 'L')) + card("x"));
-             files.freeSpace = 1130 + 101 + 100;
+             files.freeSpace = kHeader.size() + 101 + 100;
          },
          RunResult::failed,
          {kConverting, kRowFailed, kCompleted, counts(3, 2)},
@@ -225,11 +224,10 @@ TEST(CheckSource, SharesTheRunsSourceChecks) {
         files.addFile(kFolder / "held.vcf", kBook).held = true;
         files.addFolder(kFolder / "folder.vcf");
         RecordingUi ui;
-        AccountReport account;
-        EXPECT_EQ(checkSource(c.source, ui, account, files),
-                  c.error.empty() ? RunResult::completed : RunResult::failed);
+        const RunOutcome checked = checkSource(c.source, Layout::classic, ui, files);
+        EXPECT_EQ(checked.result, c.error.empty() ? RunResult::completed : RunResult::failed);
         EXPECT_EQ(ui.calls, c.error.empty() ? Strings{} : Strings{RecordingUi::shownError(c.error)});
-        EXPECT_EQ(account.text.empty(), !c.error.empty());
+        EXPECT_EQ(checked.account.has_value(), c.error.empty());
     }
 }
 

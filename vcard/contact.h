@@ -14,12 +14,6 @@ namespace velmora {
 
 class Account;
 
-// Results of writing to the destination; the reader has its own (LoadResult).
-enum ConversionResult : int {
-    Success = 0,
-    WriteFailed = -3,  // a write to the destination failed
-};
-
 // Charset named by a property's parameters.
 enum class Charset : std::uint8_t { none, shiftJis, utf8 };
 

@@ -182,7 +182,7 @@ private:
 };
 
 LoadResult load(const std::filesystem::path& sourcePath, ContactList& list, platform::FileSystem& files) {
-    const auto opened = files.openSource(sourcePath, platform::Sharing::none);
+    const auto opened = files.openSource(sourcePath);
     if (!opened) return LoadResult::openFailed;
     platform::SourceFile& file = *opened;
     const auto size = file.size();

@@ -441,8 +441,9 @@ TEST_F(AccountWindow, LongAccountShowsItsFirstLinesAndSavesTheWhole) {
     }
     const auto book = folder.write(L"long.vcf", text);
     test::RecordingUi ui;
-    AccountReport whole;
-    ASSERT_EQ(checkSource(book, ui, whole), RunResult::completed);
+    const RunOutcome checked = checkSource(book, Layout::classic, ui);
+    ASSERT_EQ(checked.result, RunResult::completed);
+    const AccountReport& whole = *checked.account;
     const auto lines = static_cast<std::size_t>(std::count(whole.text.begin(), whole.text.end(), '\n'));
     ASSERT_GT(lines, app::accountLinesShown);
 

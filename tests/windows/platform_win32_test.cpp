@@ -36,7 +36,7 @@ TEST(Win32Platform, CodePageIs932) {
 }
 
 std::unique_ptr<SourceFile> openSource(const std::filesystem::path& path) {
-    return realFileSystem().openSource(path, Sharing::none);
+    return realFileSystem().openSource(path);
 }
 
 std::unique_ptr<DestinationFile> openDestination(const std::filesystem::path& path, WriteMode mode) {
@@ -116,9 +116,9 @@ TEST(Win32Files, StatusQueryAndFolderSearch) {
     TemporaryFolder folder;
     const auto path = folder.write(L"a.vcf", "x");
     FileSystem& files = realFileSystem();
-    EXPECT_TRUE(files.fileExists(path));
-    EXPECT_TRUE(files.fileExists(folder.path()));
-    EXPECT_FALSE(files.fileExists(folder.path() / L"b.vcf"));
+    EXPECT_TRUE(files.exists(path));
+    EXPECT_TRUE(files.exists(folder.path()));
+    EXPECT_FALSE(files.exists(folder.path() / L"b.vcf"));
     EXPECT_TRUE(files.folderExists(folder.path()));
     EXPECT_TRUE(files.folderExists(folder.path().wstring() + L"\\"));
     EXPECT_FALSE(files.folderExists(folder.path() / L"missing"));
