@@ -71,40 +71,28 @@ public:
     AccountWindow(HINSTANCE instance, const RunAccount& account) : instance_(instance), account_(account) {}
 
     void run(HWND owner) {
-        DialogBoxParamW(instance_, MAKEINTRESOURCEW(IDD_ACCOUNT_WINDOW), owner, procedure,
+        DialogBoxParamW(instance_, MAKEINTRESOURCEW(IDD_ACCOUNT_WINDOW), owner, dialogProcedure<AccountWindow>,
                         reinterpret_cast<LPARAM>(this));
     }
 
-private:
-    static INT_PTR CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-        if (message == WM_INITDIALOG) {
-            SetWindowLongPtrW(window, DWLP_USER, lParam);
-            auto* self = reinterpret_cast<AccountWindow*>(lParam);
-            self->window_ = window;
-            return self->onInitDialog();
-        }
-        auto* self = reinterpret_cast<AccountWindow*>(GetWindowLongPtrW(window, DWLP_USER));
-        if (self == nullptr) return FALSE;
-        // No exception may unwind into the system's dialog code.
-        try {
-            switch (message) {
-            case WM_COMMAND:
-                return self->onCommand(LOWORD(wParam));
-            case WM_SIZE:
-                self->onSize();
-                return TRUE;
-            case WM_GETMINMAXINFO:
-                self->onGetMinMaxInfo(*reinterpret_cast<MINMAXINFO*>(lParam));
-                return TRUE;
-            default:
-                return FALSE;
-            }
-        } catch (...) {
+    // The messages after WM_INITDIALOG, from dialogProcedure.
+    INT_PTR handle(HWND, UINT message, WPARAM wParam, LPARAM lParam) {
+        switch (message) {
+        case WM_COMMAND:
+            return onCommand(LOWORD(wParam));
+        case WM_SIZE:
+            onSize();
             return TRUE;
+        case WM_GETMINMAXINFO:
+            onGetMinMaxInfo(*reinterpret_cast<MINMAXINFO*>(lParam));
+            return TRUE;
+        default:
+            return FALSE;
         }
     }
 
-    INT_PTR onInitDialog() {
+    INT_PTR onInitDialog(HWND window) {
+        window_ = window;
         RECT frame{};
         GetWindowRect(window_, &frame);
         minimumSize_ = {frame.right - frame.left, frame.bottom - frame.top};
@@ -128,6 +116,7 @@ private:
         return FALSE;
     }
 
+private:
     INT_PTR onCommand(int command) {
         switch (command) {
         case IDC_SAVE_ACCOUNT:

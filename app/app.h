@@ -93,4 +93,21 @@ std::wstring accountForDisplay(HINSTANCE instance, std::string_view utf8, std::s
 // when the conversion fails.
 std::optional<std::string> accountForFile(std::string_view utf8);
 
+// The dialog procedure of a dialog object of class `Dialog`: the object
+// comes with WM_INITDIALOG, which it hears through its onInitDialog(window),
+// is kept in the dialog's user data and hears every later message through
+// its handle();
+// no exception unwinds into the system's dialog code.
+template <class Dialog>
+INT_PTR CALLBACK dialogProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) SetWindowLongPtrW(window, DWLP_USER, lParam);
+    auto* self = reinterpret_cast<Dialog*>(GetWindowLongPtrW(window, DWLP_USER));
+    if (self == nullptr) return FALSE;
+    try {
+        return message == WM_INITDIALOG ? self->onInitDialog(window) : self->handle(window, message, wParam, lParam);
+    } catch (...) {
+        return TRUE;
+    }
+}
+
 }  // namespace velmora::app

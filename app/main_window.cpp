@@ -75,8 +75,8 @@ public:
     explicit MainWindow(Session& session) : session_(session) {}
 
     INT_PTR run() {
-        return DialogBoxParamW(session_.instance, MAKEINTRESOURCEW(IDD_MAIN_WINDOW), nullptr, procedure,
-                               reinterpret_cast<LPARAM>(this));
+        return DialogBoxParamW(session_.instance, MAKEINTRESOURCEW(IDD_MAIN_WINDOW), nullptr,
+                               dialogProcedure<MainWindow>, reinterpret_cast<LPARAM>(this));
     }
 
     // UserInterface: the three operations the conversion run reports through.
@@ -97,36 +97,23 @@ public:
         }
     }
 
-private:
-    static INT_PTR CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-        if (message == WM_INITDIALOG) {
-            SetWindowLongPtrW(window, DWLP_USER, lParam);
-            auto* self = reinterpret_cast<MainWindow*>(lParam);
-            self->window_ = window;
-            return self->onInitDialog();
-        }
-        auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(window, DWLP_USER));
-        if (self == nullptr) return FALSE;
-        // No exception may unwind into the system's dialog code.
-        try {
-            switch (message) {
-            case WM_COMMAND:
-                return self->onCommand(LOWORD(wParam), HIWORD(wParam));
-            case WM_DROPFILES:
-                self->onDropFiles(reinterpret_cast<HDROP>(wParam));
-                return TRUE;
-            case WM_DESTROY:
-                releaseSmallIcon(window);
-                return FALSE;
-            default:
-                return FALSE;
-            }
-        } catch (...) {
+    INT_PTR handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        switch (message) {
+        case WM_COMMAND:
+            return onCommand(LOWORD(wParam), HIWORD(wParam));
+        case WM_DROPFILES:
+            onDropFiles(reinterpret_cast<HDROP>(wParam));
             return TRUE;
+        case WM_DESTROY:
+            releaseSmallIcon(window);
+            return FALSE;
+        default:
+            return FALSE;
         }
     }
 
-    INT_PTR onInitDialog() {
+    INT_PTR onInitDialog(HWND window) {
+        window_ = window;
         SetWindowPos(window_, nullptr, session_.startScreenRect.left, session_.startScreenRect.top, 0, 0, SWP_NOSIZE);
         setSmallIcon(window_, session_.instance);
         SetDlgItemTextW(window_, IDC_INSTRUCTIONS, loadText(session_.instance, IDS_INSTRUCTIONS).c_str());
@@ -134,6 +121,7 @@ private:
         return TRUE;
     }
 
+private:
     INT_PTR onCommand(int command, int notification) {
         if (openWebLink(session_, webLinks, command)) return TRUE;
         switch (command) {

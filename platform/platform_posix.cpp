@@ -153,14 +153,6 @@ FileSystem& realFileSystem() {
     return files;
 }
 
-std::optional<std::string> utf8ToAnsi(std::string_view utf8) {
-    try {
-        return cp932::fromUtf8(utf8);
-    } catch (const std::bad_alloc&) {
-        return std::nullopt;
-    }
-}
-
 bool utf8ToAnsi(std::string_view utf8, std::string& out) {
     try {
         cp932::fromUtf8(utf8, out);
@@ -168,6 +160,12 @@ bool utf8ToAnsi(std::string_view utf8, std::string& out) {
     } catch (const std::bad_alloc&) {
         return false;
     }
+}
+
+std::optional<std::string> utf8ToAnsi(std::string_view utf8) {
+    std::string out;
+    if (!utf8ToAnsi(utf8, out)) return std::nullopt;
+    return out;
 }
 
 std::optional<std::string> utf16leToAnsi(std::string_view bytes) {

@@ -117,12 +117,7 @@ std::vector<std::wstring> filesIn(const std::filesystem::path& folder) {
 
 // The centre of a line of the message list, on the screen.
 POINT lineCentre(HWND main, int line) {
-    HWND list = GetDlgItem(main, IDC_MESSAGES);
-    RECT item{};
-    SendMessageW(list, LB_GETITEMRECT, static_cast<WPARAM>(line), reinterpret_cast<LPARAM>(&item));
-    POINT centre{(item.left + item.right) / 2, (item.top + item.bottom) / 2};
-    ClientToScreen(list, &centre);
-    return centre;
+    return listLineCentre(main, IDC_MESSAGES, line);
 }
 
 // Makes every WriteFile of one thread write half of what it is given and
@@ -199,6 +194,14 @@ protected:
 
     // Selects a line and double-clicks it as the list box reports it; the
     // account window that opens, or null.
+    // Converts samples/sample.vcf, copied into the test's folder, and opens
+    // the account of its run (line 3, below the run's own three).
+    HWND convertSampleAndOpenItsAccount() {
+        const auto book = folder.path() / L"sample.vcf";
+        std::filesystem::copy_file(sourceFolder() / L"samples/sample.vcf", book);
+        return convert(book) ? openAccount(3) : nullptr;
+    }
+
     HWND openAccount(int line) {
         HWND list = GetDlgItem(main, IDC_MESSAGES);
         SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(line), 0);
@@ -324,10 +327,7 @@ TEST_F(AccountWindow, OpensByDoubleClickOrEnterOnItsLineOnlyAndClosesByEscOrTheC
 }
 
 TEST_F(AccountWindow, ShowsTheTextReadOnlyInTheDialogFontWithRoomFor80ColumnsAnd20Lines) {
-    const auto book = folder.path() / L"sample.vcf";
-    std::filesystem::copy_file(sourceFolder() / L"samples/sample.vcf", book);
-    ASSERT_TRUE(convert(book));
-    HWND window = openAccount(3);
+    HWND window = convertSampleAndOpenItsAccount();
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(controlText(window, IDC_SAVE_ACCOUNT), L"テキストとして保存");
     EXPECT_EQ(controlText(window, IDCANCEL), L"閉じる");
@@ -413,10 +413,7 @@ TEST_F(AccountWindow, SavesTheTextInCodePage932WithCrLfUnderTheCsvFilesName) {
 }
 
 TEST_F(AccountWindow, FailedSaveSaysSoAndLeavesNoFile) {
-    const auto book = folder.path() / L"sample.vcf";
-    std::filesystem::copy_file(sourceFolder() / L"samples/sample.vcf", book);
-    ASSERT_TRUE(convert(book));
-    HWND window = openAccount(3);
+    HWND window = convertSampleAndOpenItsAccount();
     ASSERT_NE(window, nullptr);
 
     FailingWrites full(program.threadId());

@@ -683,12 +683,7 @@ INSTANTIATE_TEST_SUITE_P(Answers, OverwriteQuestion,
 
 // Clicks a line of the message list with the mouse.
 void clickListLine(HWND main, int line) {
-    HWND list = GetDlgItem(main, IDC_MESSAGES);
-    RECT item{};
-    SendMessageW(list, LB_GETITEMRECT, static_cast<WPARAM>(line), reinterpret_cast<LPARAM>(&item));
-    POINT centre{(item.left + item.right) / 2, (item.top + item.bottom) / 2};
-    ClientToScreen(list, &centre);
-    clickWithMouseAt(centre);
+    clickWithMouseAt(listLineCentre(main, IDC_MESSAGES, line));
 }
 
 TEST_F(MainWindow, ClickOnConvertDuringARunDoesNotStartASecondRun) {

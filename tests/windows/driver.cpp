@@ -182,6 +182,15 @@ void sendClicks(POINT point, int clicks) {
 
 }  // namespace
 
+POINT listLineCentre(HWND dialog, int id, int line) {
+    HWND list = GetDlgItem(dialog, id);
+    RECT item{};
+    SendMessageW(list, LB_GETITEMRECT, static_cast<WPARAM>(line), reinterpret_cast<LPARAM>(&item));
+    POINT centre{(item.left + item.right) / 2, (item.top + item.bottom) / 2};
+    ClientToScreen(list, &centre);
+    return centre;
+}
+
 void clickWithMouseAt(POINT point) {
     sendClicks(point, 1);
 }

@@ -59,6 +59,8 @@ int listSelection(HWND dialog, int id);
 void clickWithMouse(HWND control);
 // Left click with real mouse input at a point of the screen.
 void clickWithMouseAt(POINT point);
+// The centre of line `line` of the list box `id` of `dialog`, on the screen.
+POINT listLineCentre(HWND dialog, int id, int line);
 // Two left clicks at a point in one batch of input, which the system takes
 // for a double-click.
 void doubleClickWithMouseAt(POINT point);
