@@ -22,28 +22,25 @@
 #include <string_view>
 
 #include "book_generator.h"
+#include "tool.h"
 
 namespace {
 
 using namespace velmora::bench;
 
-[[noreturn]] void usage() {
-    std::fputs(
-        "usage: velmora-genbook [--style STYLE] [--eol crlf|lf] [--size N[K|M|G] | --contacts N] [--seed N] OUT\n"
-        "STYLE: feature, smart, carrier-a, carrier-b, carrier-c, android or iphone\n",
-        stderr);
-    std::exit(2);
-}
+constexpr const char* kUsage =
+    "usage: velmora-genbook [--style STYLE] [--eol crlf|lf] [--size N[K|M|G] | --contacts N] [--seed N] OUT\n"
+    "STYLE: feature, smart, carrier-a, carrier-b, carrier-c, android or iphone\n";
 
 // A whole number with an optional K, M or G; anything else ends the program.
 std::uint64_t number(std::string_view text, bool withUnit) {
     std::uint64_t value = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     const std::string_view unit(end, static_cast<std::size_t>(text.data() + text.size() - end));
-    if (ec != std::errc() || end == text.data() || unit.size() > 1) usage();
+    if (ec != std::errc() || end == text.data() || unit.size() > 1) usage(kUsage);
     if (unit.empty()) return value;
     const std::size_t power = std::string_view("KMG").find(static_cast<char>(unit[0] & ~0x20));
-    if (!withUnit || power == std::string_view::npos) usage();
+    if (!withUnit || power == std::string_view::npos) usage(kUsage);
     return value << (10 * (power + 1));
 }
 
@@ -72,11 +69,11 @@ int main(int argc, char** argv) {
             out = arg;
             continue;
         } else {
-            usage();
+            usage(kUsage);
         }
         ++i;
     }
-    if (out.empty()) usage();
+    if (out.empty()) usage(kUsage);
 
     const auto started = std::chrono::steady_clock::now();
     BookGenerator generator(style, lineEnd, seed);

@@ -33,6 +33,8 @@
 #include <string_view>
 #include <vector>
 
+#include "tool.h"
+
 extern char** environ;
 
 namespace {
@@ -87,13 +89,9 @@ double median(std::vector<double> values) {
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-[[noreturn]] void usage() {
-    std::fputs(
-        "usage: velmora-measure --pairs N [--quiet] -- REFERENCE [ARGS...] [--and REFERENCE [ARGS...]]...\n"
-        "                       --versus PROGRAM [ARGS...]\n",
-        stderr);
-    std::exit(2);
-}
+constexpr const char* kUsage =
+    "usage: velmora-measure --pairs N [--quiet] -- REFERENCE [ARGS...] [--and REFERENCE [ARGS...]]...\n"
+    "                       --versus PROGRAM [ARGS...]\n";
 
 // `commands`: the references, then the program they are compared with.
 int compare(int rounds, const std::vector<char**>& commands, bool quiet) {
@@ -140,15 +138,15 @@ int main(int argc, char** argv) {
         } else if (arg == "--pairs" && first + 1 < argc) {
             const std::string_view n = argv[++first];
             const auto [end, ec] = std::from_chars(n.data(), n.data() + n.size(), pairs);
-            if (ec != std::errc() || end != n.data() + n.size() || pairs < 1) usage();
+            if (ec != std::errc() || end != n.data() + n.size() || pairs < 1) velmora::bench::usage(kUsage);
         } else if (arg == "--") {
             ++first;
             break;
         } else {
-            usage();
+            velmora::bench::usage(kUsage);
         }
     }
-    if (first >= argc || pairs == 0) usage();
+    if (first >= argc || pairs == 0) velmora::bench::usage(kUsage);
 
     // Cut the rest at every --and and at --versus into null-terminated
     // argument vectors: the references, then the program.
@@ -156,10 +154,10 @@ int main(int argc, char** argv) {
     for (int i = first; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (arg != "--and" && arg != "--versus") continue;
-        if (i == first || argv[i - 1] == nullptr || i + 1 >= argc) usage();
+        if (i == first || argv[i - 1] == nullptr || i + 1 >= argc) velmora::bench::usage(kUsage);
         argv[i] = nullptr;
         commands.push_back(argv + i + 1);
         if (arg == "--versus") return compare(pairs, commands, quiet);
     }
-    usage();
+    velmora::bench::usage(kUsage);
 }

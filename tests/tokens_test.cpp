@@ -77,9 +77,11 @@ TEST(KeywordTests, AreCaseInsensitiveSubstringTests) {
         {"ENCODING=quoted-printable", "QUOTED-PRINTABLE", true},
         {"ENCODING=QUOTED-PRINTABL", "QUOTED-PRINTABLE", false},
         {"\x82\x71\x82\x60", "SHIFT_JIS", false},
+        // Versions: digits, dots and commas are compared as they stand.
         {"3.0", "3.0", true},
         {"2.10", "2.1", true},
         {"2,1", "2.1", false},
+        // Types anywhere in the parameters, in either case.
         {"TEL;type=work;HOMEWORK", "WORK", true},
         {"TEL;type=work;HOMEWORK", "CELL", false},
         {"", "WORK", false},

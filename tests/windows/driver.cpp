@@ -581,6 +581,23 @@ std::filesystem::path sourceFolder() {
     return (programFolder() / VELMORA_SOURCE_FROM_TESTS).lexically_normal();
 }
 
+namespace {
+
+// Starts `command` with no window and the three standard handles given, which
+// it inherits.
+bool startWithoutWindow(std::wstring command, HANDLE input, HANDLE output, HANDLE error, PROCESS_INFORMATION& process) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = input;
+    startup.hStdOutput = output;
+    startup.hStdError = error;
+    return CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                          &process) != FALSE;
+}
+
+}  // namespace
+
 std::optional<ConsoleRun> runConsoleConverter(const std::vector<std::wstring>& arguments,
                                               const std::filesystem::path& scratch) {
     const auto program = (programFolder() / L"../../velmora-convert.exe").lexically_normal();
@@ -598,15 +615,8 @@ std::optional<ConsoleRun> runConsoleConverter(const std::vector<std::wstring>& a
     HANDLE input = create(L"NUL", GENERIC_READ, OPEN_EXISTING);
     HANDLE output = create(outputFile, GENERIC_WRITE, CREATE_ALWAYS);
     HANDLE error = create(errorFile, GENERIC_WRITE, CREATE_ALWAYS);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = input;
-    startup.hStdOutput = output;
-    startup.hStdError = error;
     PROCESS_INFORMATION process{};
-    const BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                                        nullptr, &startup, &process);
+    const bool started = startWithoutWindow(command, input, output, error, process);
     for (HANDLE handle : {input, output, error}) {
         if (handle != INVALID_HANDLE_VALUE) {
             CloseHandle(handle);
@@ -641,14 +651,7 @@ FileHolder::FileHolder(const std::filesystem::path& file, Sharing sharing) {
     SetHandleInformation(output, HANDLE_FLAG_INHERIT, 0);
     std::wstring command = L"\"" + (programFolder() / L"velmora_file_holder.exe").wstring() + L"\" \"" +
                            file.wstring() + L"\" " + (sharing == Sharing::none ? L"none" : L"read");
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = childInput;
-    startup.hStdOutput = childOutput;
-    startup.hStdError = childOutput;
-    const BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                                        nullptr, &startup, &process_);
+    const bool started = startWithoutWindow(command, childInput, childOutput, childOutput, process_);
     CloseHandle(childInput);
     CloseHandle(childOutput);
     if (started) {

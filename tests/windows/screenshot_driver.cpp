@@ -134,15 +134,28 @@ bool fail(const char* step) {
     return false;
 }
 
-bool clickThrough(const std::wstring& source, const std::wstring& folder) {
-    const wchar_t* title = L"Velmoraver 1.00";
-    HWND start = waitForDialog(title, IDC_ACCEPT_TERMS);
-    if (start == nullptr) {
-        return fail("the start screen did not appear");
+// Waits for the dialog `title` that holds `control` and takes its picture
+// into `file` with the pointer out of the way; null, said why, when either
+// fails. `name` names the dialog in the messages.
+HWND waitAndCapture(const wchar_t* title, int control, const std::wstring& file, const std::string& name) {
+    HWND dialog = waitForDialog(title, control);
+    if (dialog == nullptr) {
+        fail(("the " + name + " did not appear").c_str());
+        return nullptr;
     }
     parkPointer();
-    if (!capture(start, folder + L"\\start-screen.bmp")) {
-        return fail("could not capture the start screen");
+    if (!capture(dialog, file)) {
+        fail(("could not capture the " + name).c_str());
+        return nullptr;
+    }
+    return dialog;
+}
+
+bool clickThrough(const std::wstring& source, const std::wstring& folder) {
+    const wchar_t* title = L"Velmoraver 1.00";
+    HWND start = waitAndCapture(title, IDC_ACCEPT_TERMS, folder + L"\\start-screen.bmp", "start screen");
+    if (start == nullptr) {
+        return false;
     }
 
     click(GetDlgItem(start, IDC_ACCEPT_TERMS));
@@ -191,13 +204,9 @@ bool clickThrough(const std::wstring& source, const std::wstring& folder) {
     POINT centre{(line.left + line.right) / 2, (line.top + line.bottom) / 2};
     ClientToScreen(list, &centre);
     clickAt(centre, 2);
-    HWND account = waitForDialog(L"変換の明細", IDC_ACCOUNT_TEXT);
+    HWND account = waitAndCapture(L"変換の明細", IDC_ACCOUNT_TEXT, folder + L"\\account-window.bmp", "account window");
     if (account == nullptr) {
-        return fail("the account window did not appear");
-    }
-    parkPointer();
-    if (!capture(account, folder + L"\\account-window.bmp")) {
-        return fail("could not capture the account window");
+        return false;
     }
     click(GetDlgItem(account, IDCANCEL));
     if (!waitUntil([&] { return findDialog(L"変換の明細", 0) == nullptr; })) {
