@@ -13,7 +13,8 @@ const LogicalLine* LineAssembler::next() {
         if (held_) {
             text = *held_;
             held_.reset();
-        } else if (lines_.next(text)) {
+        } else if (const std::optional<std::string_view> line = lines_.next()) {
+            text = *line;
             ++physical_;
         } else {
             return nullptr;

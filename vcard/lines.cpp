@@ -17,8 +17,8 @@ LineCutter::LineCutter(std::string_view text) {
 LineCutter::LineCutter(ReadPiece read, std::optional<std::uint64_t> lastCrlf, std::size_t pieceSize)
     : read_(std::move(read)), pieceSize_(std::max<std::size_t>(pieceSize, 1)), lastCrlf_(lastCrlf.value_or(kNoCrlf)) {}
 
-bool LineCutter::next(std::string_view& line) {
-    if (done_) return false;
+std::optional<std::string_view> LineCutter::next() {
+    if (done_) return std::nullopt;
     std::size_t from = pos_;  // where the search for the line end goes on
     for (;;) {
         const void* hit = from < size_ ? std::memchr(data_ + from, '\n', size_ - from) : nullptr;
@@ -28,23 +28,22 @@ bool LineCutter::next(std::string_view& line) {
             if (crlf && (lastCrlf_ == kNoCrlf || base_ + lf - 1 > lastCrlf_)) return stopContradicted();
             // A bare LF ends the line only when no CR LF follows it.
             if (crlf || lastCrlf_ == kNoCrlf || lastCrlf_ < base_ + lf) {
-                line = std::string_view(data_ + pos_, (crlf ? lf - 1 : lf) - pos_);
+                const std::string_view line(data_ + pos_, (crlf ? lf - 1 : lf) - pos_);
                 pos_ = lf + 1;
-                return true;
+                return line;
             }
             from = lf + 1;  // the LF stays inside the line
             continue;
         }
         if (end_) {
-            line = std::string_view(data_ + pos_, size_ - pos_);
             done_ = true;
-            return true;
+            return std::string_view(data_ + pos_, size_ - pos_);
         }
         from -= pos_;
         if (!fill()) {
             if (readFailed_) {
                 done_ = true;
-                return false;
+                return std::nullopt;
             }
             end_ = true;
         }
@@ -52,10 +51,10 @@ bool LineCutter::next(std::string_view& line) {
     }
 }
 
-bool LineCutter::stopContradicted() {
+std::nullopt_t LineCutter::stopContradicted() {
     contradicted_ = true;
     done_ = true;
-    return false;
+    return std::nullopt;
 }
 
 // Keeps the unfinished line at the front and appends the next piece behind

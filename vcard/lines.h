@@ -32,10 +32,10 @@ public:
     // as it is known.
     LineCutter(ReadPiece read, std::optional<std::uint64_t> lastCrlf, std::size_t pieceSize);
 
-    // The next physical line, valid until the next call; false once there is
-    // none left, when a piece could not be read (see readFailed()), or when
-    // the text proves `lastCrlf` wrong (see contradicted()).
-    bool next(std::string_view& line);
+    // The next physical line, valid until the next call; nothing once there
+    // is none left, when a piece could not be read (see readFailed()), or
+    // when the text proves `lastCrlf` wrong (see contradicted()).
+    std::optional<std::string_view> next();
 
     bool readFailed() const { return readFailed_; }
     // The text holds a CR LF after `lastCrlf`, or ends before it: lines cut
@@ -46,7 +46,7 @@ private:
     static constexpr std::uint64_t kNoCrlf = UINT64_MAX;
 
     bool fill();
-    bool stopContradicted();
+    std::nullopt_t stopContradicted();
 
     ReadPiece read_;                   // none for a text given whole
     std::unique_ptr<char[]> storage_;  // the unfinished line and the piece behind it
