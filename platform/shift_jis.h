@@ -5,6 +5,7 @@
 // table: every other file asks here.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <string_view>
 
@@ -22,15 +23,13 @@ inline bool isLeadByte(char c) {
     return isLeadByte(static_cast<unsigned char>(c));
 }
 
-// The length of the character that begins at `at`: 2 for a lead byte with a
-// byte after it, 1 otherwise.
-inline std::size_t characterLength(std::string_view text, std::size_t at) {
-    return isLeadByte(text[at]) && at + 1 < text.size() ? 2 : 1;
-}
-
 // The longest start of `text`, at most `limit` bytes, that ends between two
 // characters: a character that would straddle the limit is left out whole.
 std::size_t cutBetweenCharacters(std::string_view text, std::size_t limit);
+
+// Whether the byte at `at` is the second byte of a double-byte character,
+// walking `text` from its start (a character boundary).
+bool isSecondByte(std::string_view text, std::size_t at);
 
 // Whether every byte is ASCII, a half-width katakana, or a lead byte followed
 // by a valid second byte.
@@ -42,24 +41,33 @@ enum class LineBreaks : bool {
     transparent,  // they are passed over: a character may straddle them
 };
 
-// Tells, for bytes asked about in rising order, whether each is the second
-// byte of a double-byte character, walking the text once from its start.
+// A walk over the characters of one text. It fetches the lead-byte table
+// once, so that the bytes of a long text cost a table look-up each.
 class Walk {
 public:
     explicit Walk(std::string_view text, LineBreaks lineBreaks = LineBreaks::characters)
-        : text_(text), lineBreaks_(lineBreaks) {}
+        : lead_(platform::leadByteTable()), text_(text), lineBreaks_(lineBreaks) {}
 
-    // `at` never falls below the byte asked about before.
+    // The length of the character that begins at `at`: 2 for a lead byte
+    // with a byte after it, 1 otherwise.
+    std::size_t characterLength(std::size_t at) const {
+        return lead_[static_cast<unsigned char>(text_[at])] && at + 1 < text_.size() ? 2 : 1;
+    }
+
+    // Whether the byte at `at` is the second byte of a double-byte
+    // character, walking from where the last question left off: `at` never
+    // falls below the byte asked about before.
     bool isSecondByte(std::size_t at) {
         for (; walked_ < at; ++walked_) {
             const char c = text_[walked_];
             if (lineBreaks_ == LineBreaks::transparent && (c == '\r' || c == '\n')) continue;
-            secondByte_ = !secondByte_ && isLeadByte(c);
+            secondByte_ = !secondByte_ && lead_[static_cast<unsigned char>(c)];
         }
         return secondByte_;
     }
 
 private:
+    const std::array<bool, 256>& lead_;
     std::string_view text_;
     LineBreaks lineBreaks_;
     std::size_t walked_ = 0;   // the bytes before this have been judged

@@ -89,10 +89,11 @@ void decodeQuotedPrintable(std::string_view text, std::string& out) {
 void unescapeValue(std::string_view text, TextEncoding encoding, std::string& out) {
     out.clear();
     out.reserve(text.size() + 1);
+    const shift_jis::Walk characters(text);
     const std::size_t n = text.size();
     for (std::size_t i = 0; i < n; ++i) {
         const char c = text[i];
-        if (encoding == TextEncoding::codePage && shift_jis::characterLength(text, i) == 2) {
+        if (encoding == TextEncoding::codePage && characters.characterLength(i) == 2) {
             out.append(text.substr(i, 2));  // a double-byte character, whatever its second byte
             ++i;
             continue;

@@ -87,7 +87,7 @@ std::size_t findUnescaped(std::string_view text, char separator, TextEncoding en
         }
         // Whether that backslash is a character of its own or the second byte
         // of one (表 is 95 5C) is known only by walking from the search start.
-        if (shift_jis::Walk(text.substr(start)).isSecondByte(at - 1 - start)) return at;
+        if (shift_jis::isSecondByte({text.data() + start, at - start}, at - 1 - start)) return at;
         start = at + 1;  // escaped: search on behind it, judging afresh from there
     }
 }
