@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/shift_jis.h"
+#include "tests/fake_file_system.h"
 #include "tests/test_support.h"
 #include "vcard/lines.h"
 #include "vcard/loader.h"
@@ -89,11 +90,11 @@ TEST(AccountFacts, Utf8WithoutCharsetCountsOnlyWhenTheFileBearsItOut) {
     for (const Case& c : cases) {
         std::string text = c.text.starts_with("\xEF\xBB\xBF") ? c.text : "BEGIN:VCARD\n" + c.text;
         text += "\nEND:VCARD\n";
-        test::TempDir dir;
-        test::writeFile(dir / "book.vcf", text);
+        test::FakeFileSystem files;
+        files.addFile("book.vcf", text);
         Read r;
         r.list.keepAccount(&r.account);
-        ASSERT_EQ(loadSourceFile(dir / "book.vcf", r.list), LoadResult::loaded);
+        ASSERT_EQ(loadSourceFile("book.vcf", r.list, files), LoadResult::loaded);
         int shown = 0;
         for (const BlockFacts& block : r.account.blocks())
             for (const LostLine& line : block.lost)
@@ -111,11 +112,11 @@ TEST(AccountFacts, StayInStepWithTheRecords) {
     const std::size_t padding = 11000;
     for (std::size_t i = 0; i < padding; ++i) text += "X-PAD:" + std::string(100, 'p') + "\r\n";
     text += "BEGIN:VCARD\nN:b\n" + std::string(1, '\0') + "BEGIN:VCARD\r\n";
-    test::TempDir dir;
-    test::writeFile(dir / "book.vcf", text);
+    test::FakeFileSystem files;
+    files.addFile("book.vcf", text);
     Read r;
     r.list.keepAccount(&r.account);
-    ASSERT_EQ(loadSourceFile(dir / "book.vcf", r.list), LoadResult::loaded);
+    ASSERT_EQ(loadSourceFile("book.vcf", r.list, files), LoadResult::loaded);
     ASSERT_EQ(r.list.count(), 2u);
     ASSERT_EQ(r.account.blocks().size(), 2u);
     EXPECT_EQ(r.account.blocks()[1].beginLine, 3 + padding + 1);

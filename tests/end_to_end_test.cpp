@@ -11,6 +11,7 @@
 #include "conversion/messages.h"
 #include "conversion/report.h"
 #include "csv/csv_writer.h"
+#include "tests/fake_file_system.h"
 #include "tests/test_support.h"
 
 namespace velmora {
@@ -27,14 +28,23 @@ struct Outcome {
     Strings errors;
 };
 
+const std::filesystem::path kFolder = "/books";
+const std::filesystem::path kDestination = kFolder / "out.csv";
+
+// A disk in memory with `source`'s bytes in a folder of their own.
+test::FakeFileSystem diskWith(const std::filesystem::path& source) {
+    test::FakeFileSystem files;
+    files.addFolder(kFolder);
+    files.addFile(kFolder / "source.vcf", test::readFile(source));
+    return files;
+}
+
 Outcome convert(const std::filesystem::path& source, Layout layout = Layout::classic) {
-    test::TempDir dir;
-    const auto copy = dir / "source.vcf";
-    std::filesystem::copy_file(source, copy);
-    const auto destination = dir / "out.csv";
+    test::FakeFileSystem files = diskWith(source);
     test::RecordingUi ui;
-    runConversion({copy, destination, layout}, ui);
-    return {test::readFile(destination), ui.messages, ui.errors};
+    runConversion({kFolder / "source.vcf", kDestination, layout}, ui, files);
+    const test::FakeFileSystem::File* written = files.file(kDestination);
+    return {written ? written->bytes : std::string(), ui.messages, ui.errors};
 }
 
 std::filesystem::path data(std::string_view name) {
@@ -181,11 +191,12 @@ TEST(EndToEnd, RunLeavesTheAccountOfItsSourceWithItsTwoNumbers) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.source.string());
-        test::TempDir dir;
+        test::FakeFileSystem files = diskWith(c.source);
         test::RecordingUi ui;
-        const RunOutcome check = checkSource(c.source, Layout::classic, ui);
+        const RunOutcome check = checkSource(kFolder / "source.vcf", Layout::classic, ui, files);
         ASSERT_EQ(check.result, RunResult::completed);
-        const RunOutcome conversion = runConversion({c.source, dir / "out.csv", Layout::classic, Accounting::kept}, ui);
+        const RunOutcome conversion =
+            runConversion({kFolder / "source.vcf", kDestination, Layout::classic, Accounting::kept}, ui, files);
         ASSERT_EQ(conversion.result, RunResult::completed);
         const AccountReport& checked = *check.account;
         const AccountReport& run = *conversion.account;
