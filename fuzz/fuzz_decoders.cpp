@@ -66,7 +66,7 @@ std::string referenceQuotedPrintable(std::string_view text) {
 }
 
 std::string utf8ToAnsi(std::string_view text) {
-    return decodeValue(text, {TransferEncoding::none, TextEncoding::utf8, false});
+    return decodeValue(text, {TransferEncoding::none, TextEncoding::utf8, Escapes::kept});
 }
 
 std::string upToZero(std::string text) {

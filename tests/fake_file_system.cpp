@@ -81,6 +81,13 @@ std::unique_ptr<platform::DestinationFile> FakeFileSystem::destination() {
     return openDestination(kDestinationPath, platform::WriteMode::createAlways);
 }
 
+void FakeFileSystem::resetDisk() {
+    writeFailsAfter.reset();
+    freeSpace.reset();
+    writeCalls = 0;
+    written_ = 0;
+}
+
 void FakeFileSystem::remove(const std::filesystem::path& path) {
     files_.erase(path);
     folders_.erase(path);

@@ -48,6 +48,9 @@ public:
     std::unique_ptr<platform::DestinationFile> destination();
     const std::string& destinationBytes() const { return file(kDestinationPath)->bytes; }
     static inline const std::filesystem::path kDestinationPath = "/written/out.csv";
+    // Forgets the faults set on the disk and the bytes written to it so far,
+    // keeping its files and folders, for one more run on the same disk.
+    void resetDisk();
     // Takes away the file or folder `path`, not what a folder holds.
     void remove(const std::filesystem::path& path);
     // The file at `path`, or null when there is none.
