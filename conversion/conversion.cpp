@@ -169,7 +169,7 @@ RunOutcome run(const RunRequest& request, UserInterface& ui, platform::FileSyste
         ui.appendMessage(messages::nothingToOutput);
     } else {
         ui.appendMessage(messages::completed);
-        ui.appendMessage(messages::counts(input, rows.written));
+        ui.appendMessage(messages::CountsLine(input, rows.written).text());
     }
     file.reset();
     // Contacts that could not be written make the run a failed one, even

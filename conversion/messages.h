@@ -1,7 +1,10 @@
 // The texts a conversion run shows, exactly as the user sees them.
 #pragma once
 
-#include <string>
+#include <algorithm>
+#include <charconv>
+#include <cstddef>
+#include <iterator>
 #include <string_view>
 
 namespace velmora::messages {
@@ -29,10 +32,29 @@ inline constexpr std::string_view completed = "変換が完了しました。";
 // The counts line: contacts read (complete blocks), then contact lines
 // written, each in place of one "%d".
 inline constexpr std::string_view countsFormat = "入力データ：%d件、　出力データ：%d件";
-inline std::string counts(std::size_t input, std::size_t output) {
-    std::string text(countsFormat);
-    for (const std::size_t n : {input, output}) text.replace(text.find("%d"), 2, std::to_string(n));
-    return text;
-}
+
+// The counts line made in a buffer of its own: showing it once the lines are
+// written needs no memory, so that a run whose lines all reached the file
+// never ends as failed for want of a few bytes.
+class CountsLine {
+public:
+    CountsLine(std::size_t input, std::size_t output) {
+        std::string_view format = countsFormat;
+        char* out = text_;
+        for (const std::size_t n : {input, output}) {
+            const std::size_t slot = format.find("%d");
+            out = std::copy_n(format.data(), slot, out);
+            out = std::to_chars(out, std::end(text_), n).ptr;
+            format.remove_prefix(slot + 2);
+        }
+        out = std::copy_n(format.data(), format.size(), out);
+        length_ = static_cast<std::size_t>(out - text_);
+    }
+    std::string_view text() const { return {text_, length_}; }
+
+private:
+    char text_[countsFormat.size() + 2 * 20];  // room for two 64-bit numbers in place of "%d"
+    std::size_t length_;
+};
 
 }  // namespace velmora::messages

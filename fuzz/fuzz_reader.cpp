@@ -693,7 +693,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 said('M', messages::nothingToOutput);
             } else {
                 said('M', messages::completed);
-                said('M', messages::counts(complete, lines));
+                said('M', messages::CountsLine(complete, lines).text());
             }
             if (failures != 0) result = RunResult::failed;
             accounted = choices.accounting == Accounting::kept;

@@ -58,7 +58,7 @@ std::string csvFile(std::initializer_list<Columns> rows) {
 }
 
 Strings completed(int input, int output) {
-    return {"変換処理中...", "変換が完了しました。", messages::counts(input, output)};
+    return {"変換処理中...", "変換が完了しました。", std::string(messages::CountsLine(input, output).text())};
 }
 
 // Reports the first line and column where two CSV files differ.

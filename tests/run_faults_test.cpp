@@ -48,7 +48,7 @@ const std::string kUnreadable = RecordingUi::shownError(messages::sourceUnreadab
 const std::string kUnwritable = RecordingUi::shownError(messages::destinationUnwritable);
 const std::string kQuestion(RecordingUi::kQuestion);
 std::string counts(int input, int output) {
-    return RecordingUi::listed(messages::counts(input, output));
+    return RecordingUi::listed(messages::CountsLine(input, output).text());
 }
 
 struct Case {
