@@ -139,7 +139,8 @@ void storeNameParts(const Line& line) {
 // FN names the contact in 名 when its N gives no name; which it does is known
 // at the block's end.
 void storeFormattedName(const Line& line) {
-    if (line.block.formattedName.present()) return;
+    // Once N has given a name, no FN of the block is used.
+    if (line.block.nameGiven || line.block.formattedName.present()) return;
     const std::string_view name = line.decode(line.value[0]);
     line.block.formattedName = line.list.keep(name);
     if (Account* account = line.list.account()) account->formattedName(name);
@@ -330,14 +331,17 @@ constexpr PropertyRules classicPropertyRules(classicRules);
 constexpr PropertyRules fullPropertyRules(fullRules);
 
 // Which CHARSET or ENCODING of the line the address book cannot read, if
-// any. A line that names no charset and no transfer encoding has only
-// CHARSET and ENCODING left to look for.
+// any: a CHARSET on a line that names neither SHIFT_JIS nor UTF-8, an
+// ENCODING on one that names neither QUOTED-PRINTABLE nor BASE64. A line
+// whose coding names a charset or transfer encoding names it in its first
+// physical line, and so in the whole line's name part: only the other lines
+// are searched.
 std::optional<UnsupportedBy> refusedCoding(const LogicalLine& line) {
-    const bool plain = line.coding.charset == Charset::none && line.coding.transfer == TransferEncoding::none;
-    if (line.names(keywords::charset) && (plain || (!line.names(keywords::shiftJis) && !line.names(keywords::utf8))))
+    if (line.coding.charset == Charset::none && line.names(keywords::charset) && !line.names(keywords::shiftJis) &&
+        !line.names(keywords::utf8))
         return UnsupportedBy::charset;
-    if (line.names(keywords::encoding) &&
-        (plain || (!line.names(keywords::quotedPrintable) && !line.names(keywords::base64))))
+    if (line.coding.transfer == TransferEncoding::none && line.names(keywords::encoding) &&
+        !line.names(keywords::quotedPrintable) && !line.names(keywords::base64))
         return UnsupportedBy::encoding;
     return std::nullopt;
 }
