@@ -620,8 +620,8 @@ TEST_F(MainWindow, TheLayoutCheckBoxChoosesTheColumns) {
     ASSERT_NE(question, nullptr);
     EXPECT_FALSE(IsWindowEnabled(fullLayout));
     ASSERT_TRUE(dismiss(question, IDCANCEL));
-    ASSERT_TRUE(waitForIdle());
-    EXPECT_TRUE(IsWindowEnabled(fullLayout));
+    // The controls are enabled one after another, the box after Convert.
+    ASSERT_TRUE(waitUntil([&] { return IsWindowEnabled(fullLayout) != FALSE; }));
     EXPECT_EQ(SendMessageW(fullLayout, BM_GETCHECK, 0, 0), BST_CHECKED);
 }
 
