@@ -32,6 +32,11 @@ struct Line {
     std::string_view decode(std::string_view component) const { return decoder.decode(component, coding); }
     void store(Field field, std::string_view text) const { list.store(record, field, text); }
     void storeDecoded(Field field, std::string_view component) const { store(field, decode(component)); }
+    // Component 0 into the field a placement chose, or `why` nothing was free.
+    void storePlaced(std::optional<Field> field, Loss why) const {
+        if (!field) return lost(why);
+        storeDecoded(*field, value[0]);
+    }
     // The record already holds what this line would fill; only an account
     // hears of the line.
     void lost(Loss why) const { loss = why; }
@@ -101,27 +106,19 @@ void storeAddress(const Line& line) {
 }
 
 // Component 0 into a column that keeps the first line's value.
-void storeSingle(const Line& line, Field field) {
-    if (line.record.has(field)) return line.lost(Loss::notUsed);
-    line.storeDecoded(field, line.value[0]);
-}
-
 template <Field field>
 void storeFirst(const Line& line) {
-    storeSingle(line, field);
+    if (line.record.has(field)) return line.lost(Loss::notUsed);
+    line.storeDecoded(field, line.value[0]);
 }
 
 // Telephone and e-mail lines choose their field by the type keywords in
 // their property name and parameters.
 void storeTelephone(const Line& line) {
-    const std::optional<Field> field = telephoneField(line.record, line.line.name());
-    if (!field) return line.lost(Loss::telephoneWithoutColumn);
-    line.storeDecoded(*field, line.value[0]);
+    line.storePlaced(telephoneField(line.record, line.line.name()), Loss::telephoneWithoutColumn);
 }
 void storeEmail(const Line& line) {
-    const std::optional<Field> field = emailField(line.record, line.line.name());
-    if (!field) return line.lost(Loss::emailWithoutColumn);
-    line.storeDecoded(*field, line.value[0]);
+    line.storePlaced(emailField(line.record, line.line.name()), Loss::emailWithoutColumn);
 }
 
 // The full layout's rules.
@@ -213,14 +210,10 @@ void storeAddressOfKind(const Line& line) {
 }
 
 void storeTelephoneByType(const Line& line) {
-    const std::optional<Field> field = fullTelephoneField(line.record, line.parameters);
-    if (!field) return line.lost(Loss::telephoneWithoutColumn);
-    line.storeDecoded(*field, line.value[0]);
+    line.storePlaced(fullTelephoneField(line.record, line.parameters), Loss::telephoneWithoutColumn);
 }
 void storeEmailInOrder(const Line& line) {
-    const std::optional<Field> field = fullEmailField(line.record);
-    if (!field) return line.lost(Loss::emailWithoutColumn);
-    line.storeDecoded(*field, line.value[0]);
+    line.storePlaced(fullEmailField(line.record), Loss::emailWithoutColumn);
 }
 
 // What a CHARSET or ENCODING that the address book cannot read does to a line.
