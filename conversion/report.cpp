@@ -60,21 +60,6 @@ std::size_t rowOf(Reason reason, std::optional<UnsupportedBy> cause = {}, std::o
     return 0;  // every combination the account makes has its row
 }
 
-// How the source was read, for the account's first line.
-std::string_view readingLabel(SourceReading reading) {
-    switch (reading) {
-    case SourceReading::utf8Marked:
-        return "UTF-8（バイト順マーク / byte-order mark）";
-    case SourceReading::utf8WellFormed:
-        return "UTF-8（全体が正しいUTF-8 / well-formed UTF-8 throughout）";
-    case SourceReading::utf16:
-        return "UTF-16LE（コードページ932に変換 / converted into code page 932）";
-    case SourceReading::codePage:
-        break;
-    }
-    return "Shift_JIS（コードページ932 / code page 932）";
-}
-
 constexpr std::string_view kReadAs = "読み取った文字コード / Read as: ";
 constexpr std::string_view kNotWritten = "書き出されない連絡先 / Contacts not written";
 constexpr std::string_view kLostSomething = "一部が書き出されない連絡先 / Written contacts that lost something";
@@ -173,6 +158,20 @@ private:
 };
 
 }  // namespace
+
+std::string_view readingLabel(SourceReading reading) {
+    switch (reading) {
+    case SourceReading::utf8Marked:
+        return "UTF-8（バイト順マーク / byte-order mark）";
+    case SourceReading::utf8WellFormed:
+        return "UTF-8（全体が正しいUTF-8 / well-formed UTF-8 throughout）";
+    case SourceReading::utf16:
+        return "UTF-16LE（コードページ932に変換 / converted into code page 932）";
+    case SourceReading::codePage:
+        break;
+    }
+    return "Shift_JIS（コードページ932 / code page 932）";
+}
 
 AccountReport describeAccount(const ContactList& list, const Account& account) {
     const auto& blocks = account.blocks();

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 #include "vcard/account.h"
 #include "vcard/contact.h"
@@ -17,6 +18,9 @@ struct AccountReport {
     std::size_t notWritten = 0;     // contacts the CSV file does not hold
     std::size_t lostSomething = 0;  // written contacts that lost a line
 };
+
+// How the source was read, in the words of the account's first line.
+std::string_view readingLabel(SourceReading reading);
 
 // The account of `list`, read with `account` kept beside it. Contact text is
 // converted from the ANSI code page for the terminal.

@@ -211,6 +211,10 @@ char* writeField(std::optional<std::string_view> value, char* out) {
 
 }  // namespace
 
+std::optional<Field> fieldInColumn(Layout layout, std::size_t column) {
+    return layout == Layout::full ? columns[column].full : columns[column].classic;
+}
+
 std::string_view csvHeader() {
     static const std::string header = makeHeader();
     return header;

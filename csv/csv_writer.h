@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -18,6 +19,10 @@ std::string_view csvHeader();
 
 // Number of columns in every line.
 inline constexpr std::size_t kCsvColumns = 95;
+
+// The field the lines of `layout` hold in `column` (below kCsvColumns), or
+// nothing for a column those lines always leave empty.
+std::optional<Field> fieldInColumn(Layout layout, std::size_t column);
 
 enum class WriteResult : std::uint8_t {
     written,
