@@ -19,10 +19,11 @@ constexpr Charset noCharset = Charset::none, sjis = Charset::shiftJis, utf8 = Ch
 constexpr TransferEncoding plain = TransferEncoding::none, b64 = TransferEncoding::base64,
                            qp = TransferEncoding::quotedPrintable;
 
+// A logical line with the codes it is handed over with; a plain line by default.
 struct Handed {
     std::string line;
-    Charset charset;
-    TransferEncoding encoding;
+    Charset charset = noCharset;
+    TransferEncoding encoding = plain;
     bool operator==(const Handed&) const = default;
 };
 
@@ -162,62 +163,54 @@ TEST(LineCutter, ReportsAFailedRead) {
 }
 
 TEST(LogicalLines, PlainLinesAreHandedOverAsTheyAre) {
-    EXPECT_EQ(logicalLines(""), (std::vector<Handed>{{"", noCharset, plain}}));
-    EXPECT_EQ(logicalLines("A:1\nB:2"), (std::vector<Handed>{{"A:1", noCharset, plain}, {"B:2", noCharset, plain}}));
+    EXPECT_EQ(logicalLines(""), (std::vector<Handed>{{""}}));
+    EXPECT_EQ(logicalLines("A:1\nB:2"), (std::vector<Handed>{{"A:1"}, {"B:2"}}));
     // The text ends at its first zero byte.
-    EXPECT_EQ(logicalLines(std::string_view("A:1\0\nB:2", 8)), (std::vector<Handed>{{"A:1", noCharset, plain}}));
+    EXPECT_EQ(logicalLines(std::string_view("A:1\0\nB:2", 8)), (std::vector<Handed>{{"A:1"}}));
 }
 
 TEST(LogicalLines, Base64ContinuationLinesAreJoined) {
     EXPECT_EQ(logicalLines("PHOTO;ENCODING=BASE64;TYPE=JPEG:AAAA\r\n BBBB\r\n  CCCC\r\n\r\nN:x"),
-              (std::vector<Handed>{{"PHOTO;ENCODING=BASE64;TYPE=JPEG:AAAABBBB CCCC", noCharset, b64},
-                                   {"", noCharset, plain},
-                                   {"N:x", noCharset, plain}}));
+              (std::vector<Handed>{{"PHOTO;ENCODING=BASE64;TYPE=JPEG:AAAABBBB CCCC", noCharset, b64}, {""}, {"N:x"}}));
     // A tab is no continuation.
-    EXPECT_EQ(
-        logicalLines("X;BASE64:AA\n\tBB\n"),
-        (std::vector<Handed>{{"X;BASE64:AA", noCharset, b64}, {"\tBB", noCharset, plain}, {"", noCharset, plain}}));
+    EXPECT_EQ(logicalLines("X;BASE64:AA\n\tBB\n"),
+              (std::vector<Handed>{{"X;BASE64:AA", noCharset, b64}, {"\tBB"}, {""}}));
     // ENCODING=b is not BASE64: each line stands alone.
-    EXPECT_EQ(logicalLines("PHOTO;ENCODING=b:AA\n BB"),
-              (std::vector<Handed>{{"PHOTO;ENCODING=b:AA", noCharset, plain}, {" BB", noCharset, plain}}));
+    EXPECT_EQ(logicalLines("PHOTO;ENCODING=b:AA\n BB"), (std::vector<Handed>{{"PHOTO;ENCODING=b:AA"}, {" BB"}}));
 }
 
 TEST(LogicalLines, TheLineAfterABase64ValueIsExaminedAfresh) {
     // Neither BASE64-decoded with the photo's codes nor left unjoined.
-    EXPECT_EQ(logicalLines("PHOTO;ENCODING=BASE64:AAAA\r\n BBBB\r\nTEL;CELL:090\r\nEND:VCARD"),
-              (std::vector<Handed>{{"PHOTO;ENCODING=BASE64:AAAABBBB", noCharset, b64},
-                                   {"TEL;CELL:090", noCharset, plain},
-                                   {"END:VCARD", noCharset, plain}}));
+    EXPECT_EQ(
+        logicalLines("PHOTO;ENCODING=BASE64:AAAA\r\n BBBB\r\nTEL;CELL:090\r\nEND:VCARD"),
+        (std::vector<Handed>{{"PHOTO;ENCODING=BASE64:AAAABBBB", noCharset, b64}, {"TEL;CELL:090"}, {"END:VCARD"}}));
     EXPECT_EQ(logicalLines("PHOTO;ENCODING=BASE64:AAAA\nNOTE;QUOTED-PRINTABLE;CHARSET=UTF-8:a=\nb\nX"),
               (std::vector<Handed>{{"PHOTO;ENCODING=BASE64:AAAA", noCharset, b64},
                                    {"NOTE;QUOTED-PRINTABLE;CHARSET=UTF-8:ab", utf8, qp},
-                                   {"X", noCharset, plain}}));
+                                   {"X"}}));
 }
 
 TEST(LogicalLines, QuotedPrintableSoftLineBreaksAreJoined) {
-    EXPECT_EQ(
-        logicalLines("NOTE;ENCODING=QUOTED-PRINTABLE:abc=\r\ndef=\r\nghi\r\nN:x"),
-        (std::vector<Handed>{{"NOTE;ENCODING=QUOTED-PRINTABLE:abcdefghi", noCharset, qp}, {"N:x", noCharset, plain}}));
+    EXPECT_EQ(logicalLines("NOTE;ENCODING=QUOTED-PRINTABLE:abc=\r\ndef=\r\nghi\r\nN:x"),
+              (std::vector<Handed>{{"NOTE;ENCODING=QUOTED-PRINTABLE:abcdefghi", noCharset, qp}, {"N:x"}}));
     EXPECT_EQ(logicalLines("NOTE;QUOTED-PRINTABLE:a=\n  b"),
               (std::vector<Handed>{{"NOTE;QUOTED-PRINTABLE:a  b", noCharset, qp}}));
     // "=" followed by a blank is no soft line break.
     EXPECT_EQ(logicalLines("NOTE;QUOTED-PRINTABLE:a= \nb:c"),
-              (std::vector<Handed>{{"NOTE;QUOTED-PRINTABLE:a= ", noCharset, qp}, {"b:c", noCharset, plain}}));
+              (std::vector<Handed>{{"NOTE;QUOTED-PRINTABLE:a= ", noCharset, qp}, {"b:c"}}));
     // An empty line ends the value and adds nothing.
     EXPECT_EQ(logicalLines("NOTE;QUOTED-PRINTABLE:a=\n\nb:c"),
-              (std::vector<Handed>{{"NOTE;QUOTED-PRINTABLE:a", noCharset, qp}, {"b:c", noCharset, plain}}));
+              (std::vector<Handed>{{"NOTE;QUOTED-PRINTABLE:a", noCharset, qp}, {"b:c"}}));
     // A value still folded at the end of the text is dropped.
-    EXPECT_EQ(logicalLines("N:x\nNOTE;QUOTED-PRINTABLE:a="), (std::vector<Handed>{{"N:x", noCharset, plain}}));
+    EXPECT_EQ(logicalLines("N:x\nNOTE;QUOTED-PRINTABLE:a="), (std::vector<Handed>{{"N:x"}}));
 }
 
 TEST(LogicalLines, EndOfContactEndsAnUnfinishedQuotedPrintableValue) {
     EXPECT_EQ(logicalLines("NOTE;ENCODING=QUOTED-PRINTABLE:abc=\r\nend:vcard\r\n"),
-              (std::vector<Handed>{{"NOTE;ENCODING=QUOTED-PRINTABLE:abc", noCharset, qp},
-                                   {"end:vcard", noCharset, plain},
-                                   {"", noCharset, plain}}));
+              (std::vector<Handed>{{"NOTE;ENCODING=QUOTED-PRINTABLE:abc", noCharset, qp}, {"end:vcard"}, {""}}));
     // Anything else, BEGIN:VCARD included, is still joined.
     EXPECT_EQ(logicalLines("NOTE;QUOTED-PRINTABLE:a=\nBEGIN:VCARD\n"),
-              (std::vector<Handed>{{"NOTE;QUOTED-PRINTABLE:aBEGIN:VCARD", noCharset, qp}, {"", noCharset, plain}}));
+              (std::vector<Handed>{{"NOTE;QUOTED-PRINTABLE:aBEGIN:VCARD", noCharset, qp}, {""}}));
 }
 
 TEST(LogicalLines, CharsetAndEncodingKeywords) {

@@ -79,7 +79,60 @@ void expectRun(const Case& c) {
     }
 }
 
-TEST(RunFaults, SourceThatCannotBeRead) {
+// The paths are checked before the run starts: only the error is shown, and
+// no file is made.
+TEST(RunFaults, MissingSourceOrDestinationFolder) {
+    const Case cases[] = {
+        {"the source is missing",
+         [](FakeFileSystem& files, RecordingUi&) { files.remove(kSource); },
+         RunResult::failed,
+         {RecordingUi::shownError(messages::sourceMissing)},
+         std::nullopt},
+        {"the destination's folder is missing",
+         [](FakeFileSystem& files, RecordingUi&) { files.remove(kFolder); },
+         RunResult::failed,
+         {RecordingUi::shownError(messages::destinationFolderMissing)},
+         std::nullopt},
+    };
+    for (const Case& c : cases) expectRun(c);
+}
+
+TEST(RunFaults, FileHeldByAnotherProgram) {
+    const Case cases[] = {
+        {"the source held by another program",
+         [](FakeFileSystem& files, RecordingUi&) {
+             files.addFile(kSource, kBook).held = true;
+             files.addFile(kDestination, kOld);
+         },
+         RunResult::failed,
+         {kQuestion, kConverting, kUnreadable, kFailed},
+         kOld},
+        {"the destination held by another program is not truncated",
+         [](FakeFileSystem& files, RecordingUi&) { files.addFile(kDestination, kOld).held = true; },
+         RunResult::failed,
+         {kQuestion, kConverting, kUnwritable, kFailed},
+         kOld},
+    };
+    for (const Case& c : cases) expectRun(c);
+}
+
+TEST(RunFaults, FolderWhereAFileIsExpected) {
+    const Case cases[] = {
+        {"the source is a folder",
+         [](FakeFileSystem& files, RecordingUi&) { files.addFolder(kSource); },
+         RunResult::failed,
+         {kConverting, kUnreadable, kFailed},
+         std::nullopt},
+        {"the destination is a folder",
+         [](FakeFileSystem& files, RecordingUi&) { files.addFolder(kDestination); },
+         RunResult::failed,
+         {kQuestion, kConverting, kUnwritable, kFailed},
+         std::nullopt},
+    };
+    for (const Case& c : cases) expectRun(c);
+}
+
+TEST(RunFaults, ReadsThatFail) {
     const Case cases[] = {
         {"a read that fails at once",
          [](FakeFileSystem& files, RecordingUi&) { files.addFile(kSource, kBook).readFailsAfter = 0; },
@@ -98,45 +151,6 @@ TEST(RunFaults, SourceThatCannotBeRead) {
          RunResult::failed,
          {kQuestion, kConverting, kUnreadable, kFailed},
          kOld},
-        {"the source held by another program",
-         [](FakeFileSystem& files, RecordingUi&) {
-             files.addFile(kSource, kBook).held = true;
-             files.addFile(kDestination, kOld);
-         },
-         RunResult::failed,
-         {kQuestion, kConverting, kUnreadable, kFailed},
-         kOld},
-        {"the source is a folder",
-         [](FakeFileSystem& files, RecordingUi&) { files.addFolder(kSource); },
-         RunResult::failed,
-         {kConverting, kUnreadable, kFailed},
-         std::nullopt},
-        {"the source is missing",
-         [](FakeFileSystem& files, RecordingUi&) { files.remove(kSource); },
-         RunResult::failed,
-         {RecordingUi::shownError(messages::sourceMissing)},
-         std::nullopt},
-    };
-    for (const Case& c : cases) expectRun(c);
-}
-
-TEST(RunFaults, DestinationThatCannotBeOpened) {
-    const Case cases[] = {
-        {"the destination held by another program is not truncated",
-         [](FakeFileSystem& files, RecordingUi&) { files.addFile(kDestination, kOld).held = true; },
-         RunResult::failed,
-         {kQuestion, kConverting, kUnwritable, kFailed},
-         kOld},
-        {"the destination is a folder",
-         [](FakeFileSystem& files, RecordingUi&) { files.addFolder(kDestination); },
-         RunResult::failed,
-         {kQuestion, kConverting, kUnwritable, kFailed},
-         std::nullopt},
-        {"the destination's folder is missing",
-         [](FakeFileSystem& files, RecordingUi&) { files.remove(kFolder); },
-         RunResult::failed,
-         {RecordingUi::shownError(messages::destinationFolderMissing)},
-         std::nullopt},
     };
     for (const Case& c : cases) expectRun(c);
 }
