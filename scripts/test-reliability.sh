@@ -87,7 +87,12 @@ if wants fuzz; then
   for target in "${fuzz_targets[@]}"; do
     log="$findings/$target.log"
     status=0
-    "build/asan/fuzz/$target" -max_total_time="$fuzz_seconds" -timeout=10 \
+    # The reader converts a whole book in each run: books of at most 512
+    # bytes (a few contacts, any property) give it nearly three times the runs
+    # of the seeds' whole books in the same time, and reach more of the core.
+    length=()
+    [ "$target" = fuzz_reader ] && length=(-max_len=512)
+    "build/asan/fuzz/$target" -max_total_time="$fuzz_seconds" -timeout=10 "${length[@]}" \
       -dict=fuzz/vcard.dict -artifact_prefix="$findings/$target-" -print_final_stats=1 \
       "$corpus/$target" >"$log" 2>&1 || status=$?
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
