@@ -257,11 +257,11 @@ struct RowLayout {
     std::size_t trailingEmptyColumns = 0;  // before the last column, which is always empty
 };
 
-RowLayout makeRowLayout(std::optional<Field> Column::*field) {
+RowLayout makeRowLayout(Layout layout) {
     RowLayout l;
     std::size_t empty = 0;
     for (std::size_t i = 0; i + 1 < columns.size(); ++i) {
-        if (const std::optional<Field>& held = columns[i].*field) {
+        if (const std::optional<Field> held = fieldInColumn(layout, i)) {
             l.segments.push_back({empty, *held});
             empty = 0;
         } else {
@@ -273,8 +273,8 @@ RowLayout makeRowLayout(std::optional<Field> Column::*field) {
 }
 
 const RowLayout& rowLayout(Layout layout) {
-    static const RowLayout classic = makeRowLayout(&Column::classic);
-    static const RowLayout full = makeRowLayout(&Column::full);
+    static const RowLayout classic = makeRowLayout(Layout::classic);
+    static const RowLayout full = makeRowLayout(Layout::full);
     return layout == Layout::full ? full : classic;
 }
 
