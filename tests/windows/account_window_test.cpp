@@ -9,6 +9,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <fstream>
+#include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -118,6 +121,20 @@ std::vector<std::wstring> filesIn(const std::filesystem::path& folder) {
 // The centre of a line of the message list, on the screen.
 POINT lineCentre(HWND main, int line) {
     return listLineCentre(main, IDC_MESSAGES, line);
+}
+
+// The bytes of a file the account window saves, once it can be read. The
+// window writes a fresh file and renames it, so the name appears with the
+// whole text; but the rename keeps the file open for a moment after, and an
+// open in that moment is refused.
+std::optional<std::string> savedBytes(const std::filesystem::path& file) {
+    std::optional<std::string> bytes;
+    waitUntil([&] {
+        std::ifstream in(file, std::ios::binary);
+        if (in) bytes.emplace(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        return bytes.has_value();
+    });
+    return bytes;
 }
 
 // Makes every WriteFile of one thread write half of what it is given and
@@ -389,8 +406,7 @@ TEST_F(AccountWindow, SavesTheTextInCodePage932WithCrLfUnderTheCsvFilesName) {
 
     const auto saved = folder.path() / L"saved.txt";
     ASSERT_TRUE(saveAs(window, saved));
-    ASSERT_TRUE(waitUntil([&] { return std::filesystem::exists(saved); }));
-    const std::string bytes = readFile(saved);
+    const std::string bytes = savedBytes(saved).value_or("(not readable)");
     EXPECT_EQ(bytes, fileBytes(console.check));
     // Shift_JIS bytes of the heading, and no line ended by LF alone.
     EXPECT_NE(bytes.find(test::sjis("書き出されない連絡先 / Contacts not written: 6件\r\n")), std::string::npos);
@@ -459,8 +475,7 @@ TEST_F(AccountWindow, LongAccountShowsItsFirstLinesAndSavesTheWhole) {
 
     const auto saved = folder.path() / L"long.txt";
     ASSERT_TRUE(saveAs(window, saved));
-    ASSERT_TRUE(waitUntil([&] { return std::filesystem::exists(saved); }));
-    EXPECT_EQ(readFile(saved), fileBytes(whole.text));
+    EXPECT_EQ(savedBytes(saved), fileBytes(whole.text));
     ASSERT_TRUE(dismiss(window, IDCANCEL));
 }
 

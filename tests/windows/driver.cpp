@@ -164,7 +164,10 @@ void clickWithMouse(HWND control) {
 
 namespace {
 
-// A move to `point` and `clicks` left clicks there, sent as one batch.
+// A move to `point` and `clicks` left clicks there, sent as one batch. Every
+// press and release carries the point as well: Wine moves the X pointer
+// after each move and may later report that move again, and a press that
+// took the cursor where it then was could land on another line.
 void sendClicks(POINT point, int clicks) {
     const int width = GetSystemMetrics(SM_CXVIRTUALSCREEN) - 1;
     const int height = GetSystemMetrics(SM_CYVIRTUALSCREEN) - 1;
@@ -174,8 +177,8 @@ void sendClicks(POINT point, int clicks) {
         input.type = INPUT_MOUSE;
         input.mi.dx = MulDiv(point.x, 65535, width > 0 ? width : 1);
         input.mi.dy = MulDiv(point.y, 65535, height > 0 ? height : 1);
-        const DWORD action = i == 0 ? MOUSEEVENTF_MOVE : i % 2 == 1 ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
-        input.mi.dwFlags = action | MOUSEEVENTF_ABSOLUTE;
+        const DWORD action = i == 0 ? 0 : i % 2 == 1 ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
+        input.mi.dwFlags = action | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
     }
     SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
