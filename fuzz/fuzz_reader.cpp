@@ -27,6 +27,7 @@
 // - the run never throws.
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cstdint>
 #include <cstring>
 #include <exception>
@@ -344,17 +345,10 @@ public:
 // ---------------------------------------------------------------------------
 // The account.
 
-bool startsWith(std::string_view text, std::string_view start) {
-    return text.substr(0, start.size()) == start;
-}
-
 // The number a line begins with (after `skip` bytes), or nothing.
 std::optional<std::size_t> numberAt(std::string_view line, std::size_t skip) {
     std::size_t n = 0;
-    std::size_t i = skip;
-    for (; i < line.size() && line[i] >= '0' && line[i] <= '9'; ++i)
-        n = n * 10 + static_cast<std::size_t>(line[i] - '0');
-    if (i == skip || i - skip > 9) return std::nullopt;
+    if (std::from_chars(line.data() + skip, line.data() + line.size(), n).ec != std::errc()) return std::nullopt;
     return n;
 }
 
@@ -399,18 +393,18 @@ void checkAccount(const AccountReport& account, const ContactList& list, SourceR
         start = end + 1;
         if (line == 0) {
             constexpr std::string_view kReadAs = "読み取った文字コード / Read as: ";
-            FUZZ_CHECK(startsWith(l, kReadAs) && l.substr(kReadAs.size()) == readingLabel(reading));
+            FUZZ_CHECK(l.starts_with(kReadAs) && l.substr(kReadAs.size()) == readingLabel(reading));
             continue;
         }
         if (l.empty()) {
             FUZZ_CHECK(!reasonDue);
             continue;
         }
-        if (startsWith(l, "書き出されない連絡先 / Contacts not written: ")) {
+        if (l.starts_with("書き出されない連絡先 / Contacts not written: ")) {
             FUZZ_CHECK(section == Section::readAs);
             FUZZ_CHECK(countAtEnd(l) == account.notWritten);
             section = Section::notWritten;
-        } else if (startsWith(l, "一部が書き出されない連絡先 / Written contacts that lost something: ")) {
+        } else if (l.starts_with("一部が書き出されない連絡先 / Written contacts that lost something: ")) {
             FUZZ_CHECK(section == Section::notWritten && contacts == notExported.size());
             FUZZ_CHECK(countAtEnd(l) == account.lostSomething);
             section = Section::lostSomething;
@@ -419,17 +413,17 @@ void checkAccount(const AccountReport& account, const ContactList& list, SourceR
             FUZZ_CHECK(section == Section::lostSomething && contacts == account.lostSomething);
             section = Section::totals;
         } else if (section == Section::totals) {
-            FUZZ_CHECK(startsWith(l, "  "));
+            FUZZ_CHECK(l.starts_with("  "));
             const auto n = countAtEnd(l);
             FUZZ_CHECK(n.has_value());
             totals += *n;
-        } else if (startsWith(l, "    ")) {
+        } else if (l.starts_with("    ")) {
             FUZZ_CHECK(section == Section::notWritten || section == Section::lostSomething);
             FUZZ_CHECK(contacts > 0);
             ++reasons;
             reasonDue = false;
         } else {
-            FUZZ_CHECK(startsWith(l, "  ") && !reasonDue);
+            FUZZ_CHECK(l.starts_with("  ") && !reasonDue);
             const auto number = numberAt(l, 2);
             FUZZ_CHECK(number.has_value() && *number >= 1 && *number <= list.count());
             if (section == Section::notWritten) {
